@@ -1,0 +1,128 @@
+#pragma once
+
+#include "CoreAudioTypes.h"
+#include "IOKitHID.h"
+#include "Preference.h"
+#include "WindowLevel.h"
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class AButton;
+class AMatrix;
+class ARoundButtonSlider;
+class ATextField;
+// The 27-byte vendor output report that carries one register write.
+using VendorCommand = std::array<std::uint8_t, 27>;
+VendorCommand makeVendorCommand(std::uint8_t reg, std::uint8_t data);
+
+namespace Ui {
+class ATolvane;
+}
+
+// The panel window, its controller and the application's delegate. Its member functions are
+// defined by concern: window state (ATolvaneWindow.cpp), mixer (ATolvaneMixer.cpp), sample rate
+// (ATolvaneSampleRate.cpp), audio binding and listeners (ATolvaneAudioBinding.cpp).
+//
+// The outlets and the state below are public, as the window's instance variables are to the
+// free callbacks that take the panel as their context.
+class ATolvane : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit ATolvane(QWidget *parent = nullptr);
+    ~ATolvane() override;
+
+    // Outlets, set from the interface file.
+    ARoundButtonSlider *fChannelLevel1 = nullptr;
+    ARoundButtonSlider *fChannelLevel2 = nullptr;
+    ARoundButtonSlider *fChannelLevel3 = nullptr;
+    ARoundButtonSlider *fChannelLevel4 = nullptr;
+    ATextField *fChannelDB1 = nullptr;
+    ATextField *fChannelDB2 = nullptr;
+    AButton *fChannelMute1 = nullptr;
+    AButton *fChannelMute2 = nullptr;
+    std::array<ARoundButtonSlider *, 4> fChannelLevel{};
+    std::array<ATextField *, 2> fChannelDB{};
+    std::array<AButton *, 2> fChannelMute{};
+    AButton *fChannelLink = nullptr;
+    AMatrix *fChannelIn = nullptr;
+    AMatrix *fSampleRate = nullptr;
+    ATextField *fSampleText = nullptr;
+    QWidget *main_view = nullptr;
+
+    // [0] the device carrying the output side, [1] the input side; 0 when unbound.
+    std::array<AudioDeviceID, 2> fDeviceId{};
+    Preference currPreference;
+
+    // Window set-up and states.
+    void awakeFromNib();
+    void applicationDidFinishLaunching() {}
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    void enableControls(UInt32 productId);
+    void disableControls();
+    void windowFocusing() {}
+    void updateMeterLevels() {}
+    CGWindowLevel level() const { return m_level; }
+    void setLevel(CGWindowLevel level);
+
+    // Mixer.
+    void appliedChannelLevel(int index);
+    void channelLevelChanged(int index);
+    void channel1LevelChanged() { channelLevelChanged(0); }
+    void channel2LevelChanged() { channelLevelChanged(1); }
+    void channel3LevelChanged() { channelLevelChanged(2); }
+    void channel4LevelChanged() { channelLevelChanged(3); }
+    void appliedChannelMute(int index);
+    void channelMuteChanged(int index);
+    void channel1MuteChanged() { channelMuteChanged(0); }
+    void channel2MuteChanged() { channelMuteChanged(1); }
+
+    // Sample rate.
+    void forcingOneSelect(AMatrix *matrix);
+    void setHwSampleRate(UInt32 rate, UInt32 direction);
+    void sampleRateChanged(UInt32 direction);
+    void inputSampleRateChanged() {}
+    void outputSampleRateChanged() { sampleRateChanged(0); }
+
+    // Whole-mixer operations.
+    void refreshAllProperties();
+    // Sends the device command that makes the interface take its current settings.
+    void setPreference();
+
+    // HID command channel.
+    IOHIDDeviceRef HIDInterface() const;
+    void setHIDInterface(IOHIDDeviceRef device);
+    UInt32 setI2c(std::uint8_t reg, std::uint8_t data);
+    UInt32 hidReport(const VendorCommand &report);
+
+    // Audio device binding and property listeners.
+    UInt32 detectAudioDeviceID();
+    UInt32 detectAudioDeviceIDSub(AudioDeviceID device);
+    void addSelector(void (ATolvane::*selector)(), UInt32 channel, AudioPropertyID property, SInt8 direction);
+    void removeSelectorOnChannel(UInt32 channel, AudioPropertyID property, SInt8 direction);
+
+    // Runs a read-back on the thread that owns the window: directly when called there, else
+    // queued to it, once per call.
+    void performReadBack(void (ATolvane::*readBack)());
+
+public slots:
+    // Actions: each takes the control that sent it.
+    void setChannelLevel(QObject *sender);
+    void setChannelMute(QObject *sender);
+    void setChannelLink(QObject *sender);
+    void setSampleRate(QObject *sender);
+    void setToFactoryDefaults(QObject *sender);
+    void alwaysOnTop(QObject *sender);
+    void LaunchAudioMidiSetup(QObject *sender);
+
+private:
+    static constexpr UInt32 kFactorySampleRate = 44100;
+
+    std::unique_ptr<Ui::ATolvane> m_ui;
+    CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
+};
+
+OSStatus PanelPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                               void *clientData);

@@ -1,0 +1,118 @@
+#include "ATolvane.h"
+
+#include "CoreAudio.h"
+#include "PanelTables.h"
+
+#include <exception>
+#include <vector>
+
+const std::array<ListenerRow, 8> ListenerTable = {{
+    {"inputSampleRateChanged", &ATolvane::inputSampleRateChanged, 0, kAudioDevicePropertyStreamFormat, 1},
+    {"outputSampleRateChanged", &ATolvane::outputSampleRateChanged, 0, kAudioDevicePropertyStreamFormat, 0},
+    {"channel1LevelChanged", &ATolvane::channel1LevelChanged, 1, kAudioDevicePropertyVolumeScalar, 1},
+    {"channel2LevelChanged", &ATolvane::channel2LevelChanged, 2, kAudioDevicePropertyVolumeScalar, 1},
+    {"channel3LevelChanged", &ATolvane::channel3LevelChanged, 1, kAudioDevicePropertyVolumeScalar, 0},
+    {"channel4LevelChanged", &ATolvane::channel4LevelChanged, 2, kAudioDevicePropertyVolumeScalar, 0},
+    {"channel1MuteChanged", &ATolvane::channel1MuteChanged, 0, kAudioDevicePropertyMute, 1},
+    {"channel2MuteChanged", &ATolvane::channel2MuteChanged, 0, kAudioDevicePropertyMute, 0},
+}};
+
+namespace {
+const std::string kDeviceName = "Zorvex";
+}
+
+UInt32 ATolvane::detectAudioDeviceID()
+{
+    UInt32 size = 0;
+    if (AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr) != noErr)
+        return 0;
+    // Whole ids only, whatever size the system reports.
+    std::vector<AudioDeviceID> devices(size / sizeof(AudioDeviceID));
+    if (devices.empty())
+        return 0;
+    size = static_cast<UInt32>(devices.size() * sizeof(AudioDeviceID));
+    if (AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, std::as_writable_bytes(std::span(devices)))
+            != noErr
+        || size < sizeof(AudioDeviceID))
+        return 0;
+    devices.resize(size / sizeof(AudioDeviceID));
+
+    for (AudioDeviceID device : devices) {
+        CFStringRef name;
+        UInt32 nameSize = sizeof(CFStringRef);
+        if (AudioDeviceGetProperty(device, kAudioPropertyWildcardChannel, 0, kAudioDevicePropertyDeviceNameCFString,
+                                   &nameSize, &name)
+                != noErr
+            || !name)
+            continue;
+        // Every device of that exact name is classified; a later one overwrites an earlier
+        // one's side.
+        if (*name == kDeviceName)
+            detectAudioDeviceIDSub(device);
+    }
+    return 0;
+}
+
+UInt32 ATolvane::detectAudioDeviceIDSub(AudioDeviceID device)
+{
+    for (UInt32 pass = 0; pass < 2; ++pass) {
+        const auto isInput = static_cast<Boolean>(pass);
+        UInt32 size = 0;
+        if (AudioDeviceGetPropertyInfo(device, 0, isInput, kAudioDevicePropertyStreams, &size, nullptr) != noErr
+            || size == 0)
+            continue;
+        std::vector<AudioStreamID> streams(size / sizeof(AudioStreamID));
+        if (streams.empty())
+            continue;
+        size = static_cast<UInt32>(streams.size() * sizeof(AudioStreamID));
+        if (AudioDeviceGetProperty(device, 0, isInput, kAudioDevicePropertyStreams, &size,
+                                   std::as_writable_bytes(std::span(streams)))
+                != noErr
+            || size < sizeof(AudioStreamID))
+            continue;
+        UInt32 direction = 0;
+        UInt32 directionSize = sizeof(direction);
+        if (AudioStreamGetProperty(streams.front(), 0, kAudioStreamPropertyDirection, &directionSize,
+                                   bytesOf(direction))
+            != noErr)
+            continue;
+        // The first stream's own direction decides the side, not the pass that found it.
+        fDeviceId[direction != 0 ? 1 : 0] = device;
+    }
+    return 0;
+}
+
+void ATolvane::addSelector(void (ATolvane::*)(), UInt32 channel, AudioPropertyID property, SInt8 direction)
+{
+    // The selector is not kept: dispatch looks the method up in the table.
+    const std::size_t side = direction ? 1 : 0;
+    AudioDeviceAddPropertyListener(fDeviceId[side], channel, static_cast<Boolean>(direction), property,
+                                   PanelPropertyListener, this);
+}
+
+void ATolvane::removeSelectorOnChannel(UInt32 channel, AudioPropertyID property, SInt8 direction)
+{
+    const std::size_t side = direction ? 1 : 0;
+    AudioDeviceRemovePropertyListener(fDeviceId[side], channel, static_cast<Boolean>(direction), property,
+                                      PanelPropertyListener);
+}
+
+OSStatus PanelPropertyListener(AudioDeviceID, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                               void *clientData)
+{
+    auto *panel = static_cast<ATolvane *>(clientData);
+    if (!panel)
+        return noErr;
+    for (const ListenerRow &row : ListenerTable) {
+        if (row.property == property && row.channel == channel && row.direction == static_cast<UInt8>(isInput)) {
+            // Matched here, on the notifying thread; the read-back itself runs on the window's
+            // thread. Nothing may escape into the caller's thread.
+            try {
+                panel->performReadBack(row.selector);
+            } catch (...) {
+            }
+            return noErr;
+        }
+    }
+    return noErr;
+}

@@ -1,0 +1,129 @@
+#include "ATolvane.h"
+
+#include "AButton.h"
+#include "ARoundButtonSlider.h"
+#include "ATextField.h"
+#include "CoreAudio.h"
+#include "PanelTables.h"
+
+#include <algorithm>
+
+namespace {
+
+template <class T, std::size_t N>
+int indexOfSender(const std::array<T *, N> &controls, QObject *sender)
+{
+    if (!sender)
+        return -1;
+    const auto it = std::find(controls.begin(), controls.end(), sender);
+    return it == controls.end() ? -1 : static_cast<int>(it - controls.begin());
+}
+
+bool validLevelIndex(int index)
+{
+    return index >= 0 && index < 4;
+}
+
+} // namespace
+
+void ATolvane::setChannelLevel(QObject *sender)
+{
+    const int i = indexOfSender(fChannelLevel, sender);
+    if (i < 0)
+        return;
+    currPreference.m_fLevel[i] = static_cast<float>(fChannelLevel[i]->doubleValue());
+    appliedChannelLevel(i);
+    if (currPreference.m_nLink[0] != 1)
+        return;
+    // The partner takes what the device stored for the moved channel, not the raw control
+    // value, so both channels of the pair end on the same device step.
+    const int p = i ^ 1;
+    currPreference.m_fLevel[p] = currPreference.m_fLevel[i];
+    if (fChannelLevel[p])
+        fChannelLevel[p]->setDoubleValue(static_cast<double>(currPreference.m_fLevel[p]));
+    appliedChannelLevel(p);
+}
+
+void ATolvane::appliedChannelLevel(int i)
+{
+    if (!validLevelIndex(i))
+        return;
+    const ChannelProperty &row = ChannelPropertyTable[static_cast<std::size_t>(i)];
+    const Float32 value = currPreference.m_fLevel[i];
+    AudioDeviceSetProperty(fDeviceId[row.levelDirection], nullptr, row.levelChannel, row.levelDirection,
+                           row.levelProperty, sizeof(value), bytesOf(value));
+    channelLevelChanged(i);
+}
+
+void ATolvane::channelLevelChanged(int i)
+{
+    if (!validLevelIndex(i))
+        return;
+    const ChannelProperty &row = ChannelPropertyTable[static_cast<std::size_t>(i)];
+    const AudioDeviceID device = fDeviceId[row.levelDirection];
+
+    Float32 level = 0;
+    UInt32 size = sizeof(level);
+    if (AudioDeviceGetProperty(device, row.levelChannel, row.levelDirection, row.levelProperty, &size, bytesOf(level))
+            == noErr
+        && size == sizeof(level)) {
+        currPreference.m_fLevel[i] = level;
+        ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)];
+        // The user's hand wins over a value coming back from the device.
+        if (slider && !slider->isDragging())
+            slider->setDoubleValue(static_cast<double>(level));
+    }
+
+    Float32 decibels = 0;
+    size = sizeof(decibels);
+    if (AudioDeviceGetProperty(device, row.decibelChannel, row.levelDirection, row.decibelProperty, &size,
+                               bytesOf(decibels))
+            == noErr
+        && size == sizeof(decibels)) {
+        if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)])
+            readout->setStringValue(QString::asprintf("%+.1f", static_cast<double>(decibels)));
+    }
+}
+
+void ATolvane::setChannelMute(QObject *sender)
+{
+    const int i = indexOfSender(fChannelMute, sender);
+    if (i < 0)
+        return;
+    currPreference.m_nMute[i] = static_cast<std::int32_t>(fChannelMute[static_cast<std::size_t>(i)]->state());
+    appliedChannelMute(i);
+}
+
+void ATolvane::appliedChannelMute(int i)
+{
+    if (i < 0 || i > 1)
+        return;
+    const ChannelProperty &row = ChannelPropertyTable[static_cast<std::size_t>(i)];
+    const UInt32 mute = static_cast<UInt32>(currPreference.m_nMute[i]);
+    AudioDeviceSetProperty(fDeviceId[row.muteDirection], nullptr, row.muteChannel, row.muteDirection, row.muteProperty,
+                           sizeof(mute), bytesOf(mute));
+}
+
+void ATolvane::channelMuteChanged(int i)
+{
+    if (i < 0 || i > 1)
+        return;
+    const ChannelProperty &row = ChannelPropertyTable[static_cast<std::size_t>(i)];
+    UInt32 mute = 0;
+    UInt32 size = sizeof(mute);
+    if (AudioDeviceGetProperty(fDeviceId[row.muteDirection], row.muteChannel, row.muteDirection, row.muteProperty,
+                               &size, bytesOf(mute))
+            == noErr
+        && size == sizeof(mute)) {
+        if (AButton *button = fChannelMute[static_cast<std::size_t>(i)])
+            button->setState(static_cast<int>(mute));
+    }
+}
+
+void ATolvane::setChannelLink(QObject *sender)
+{
+    auto *button = qobject_cast<AButton *>(sender);
+    if (!button)
+        return;
+    currPreference.m_nLink[0] = static_cast<std::int32_t>(button->state());
+}

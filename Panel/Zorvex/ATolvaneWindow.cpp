@@ -1,0 +1,158 @@
+#include "ATolvane.h"
+
+#include "AButton.h"
+#include "AMatrix.h"
+#include "ARoundButtonSlider.h"
+#include "ATextField.h"
+#include "AppleScript.h"
+#include "ui_ATolvane.h"
+
+#include <QThread>
+
+ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::ATolvane>())
+{
+    m_ui->setupUi(this);
+    fChannelLevel1 = m_ui->fChannelLevel1;
+    fChannelLevel2 = m_ui->fChannelLevel2;
+    fChannelLevel3 = m_ui->fChannelLevel3;
+    fChannelLevel4 = m_ui->fChannelLevel4;
+    fChannelDB1 = m_ui->fChannelDB1;
+    fChannelDB2 = m_ui->fChannelDB2;
+    fChannelMute1 = m_ui->fChannelMute1;
+    fChannelMute2 = m_ui->fChannelMute2;
+    fChannelLink = m_ui->fChannelLink;
+    fChannelIn = m_ui->fChannelIn;
+    fSampleRate = m_ui->fSampleRate;
+    fSampleText = m_ui->fSampleText;
+    main_view = m_ui->main_view;
+}
+
+ATolvane::~ATolvane() = default;
+
+void ATolvane::awakeFromNib()
+{
+    setHIDInterface(nullptr);
+    fDeviceId = {kAudioDeviceUnknown, kAudioDeviceUnknown};
+    fChannelLevel = {fChannelLevel1, fChannelLevel2, fChannelLevel3, fChannelLevel4};
+    fChannelDB = {fChannelDB1, fChannelDB2};
+    fChannelMute = {fChannelMute1, fChannelMute2};
+
+    for (ARoundButtonSlider *slider : fChannelLevel) {
+        if (!slider)
+            continue;
+        slider->setMinValue(0.0);
+        slider->setMaxValue(1.0);
+        slider->setFocusImageName(QStringLiteral("pick_on"));
+        slider->setUnfocusImageName(QStringLiteral("pick_off"));
+        // Transparent: the faders show no track line, only their thumbs.
+        slider->setBackColor(QColor::fromRgbF(0, 0, 0, 0));
+    }
+    for (ATextField *readout : fChannelDB) {
+        if (!readout)
+            continue;
+        readout->setBackgroundColor(QColor::fromRgbF(0, 0, 0, 1));
+        readout->setTextColor(QColor::fromRgbF(1, 1, 1, 1));
+    }
+    disableControls();
+}
+
+void ATolvane::enableControls(UInt32)
+{
+    for (ARoundButtonSlider *slider : fChannelLevel)
+        if (slider)
+            slider->setHidden(false);
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (fChannelDB[i])
+            fChannelDB[i]->setHidden(false);
+        if (fChannelMute[i])
+            fChannelMute[i]->setEnabled(true);
+    }
+    if (fChannelLink)
+        fChannelLink->setEnabled(true);
+    if (fSampleRate)
+        fSampleRate->setEnabled(true);
+    if (main_view)
+        main_view->setHidden(false);
+    if (fSampleText)
+        fSampleText->setHidden(false);
+    if (fChannelIn) {
+        fChannelIn->setEnabled(true);
+        fChannelIn->setHidden(false);
+    }
+    setWindowTitle(QStringLiteral("Zorvex"));
+}
+
+// Not the mirror of enableControls: the view, the input selector, the mutes, the link switch
+// and the rate selector stay visible (disabled); only the faders and read-outs disappear.
+void ATolvane::disableControls()
+{
+    for (ARoundButtonSlider *slider : fChannelLevel)
+        if (slider)
+            slider->setHidden(true);
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (fChannelDB[i])
+            fChannelDB[i]->setHidden(true);
+        if (fChannelMute[i])
+            fChannelMute[i]->setEnabled(false);
+    }
+    if (fChannelLink)
+        fChannelLink->setEnabled(false);
+    if (fChannelIn)
+        fChannelIn->setEnabled(false);
+    if (fSampleRate)
+        fSampleRate->setEnabled(false);
+    if (fSampleText)
+        fSampleText->setHidden(true);
+    setWindowTitle(QStringLiteral("Zorvex Disabled"));
+}
+
+void ATolvane::setLevel(CGWindowLevel level)
+{
+    m_level = level;
+    const bool onTop = windowLevelStaysOnTop(level);
+    if (testAttribute(Qt::WA_WState_Created) && isVisible()) {
+        // Changing the flags re-creates the native window, which hides it; show it again in
+        // place.
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        show();
+    } else {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+}
+
+void ATolvane::alwaysOnTop(QObject *sender)
+{
+    auto *button = qobject_cast<AButton *>(sender);
+    if (!button)
+        return;
+    if (button->state() == 1) {
+        button->setState(0);
+        setLevel(CGWindowLevelForKey(kCGNormalWindowLevelKey));
+    } else {
+        button->setState(1);
+        setLevel(CGWindowLevelForKey(kCGModalPanelWindowLevelKey));
+    }
+}
+
+void ATolvane::LaunchAudioMidiSetup(QObject *)
+{
+    const NSAppleScript script(QStringLiteral("tell application \"Audio MIDI Setup\" to activate"));
+    QString error;
+    // The utility may be missing; nothing is shown either way.
+    (void)script.executeAndReturnError(&error);
+}
+
+void ATolvane::performReadBack(void (ATolvane::*readBack)())
+{
+    auto run = [this, readBack] {
+        // An exception must not unwind through the event loop or a system thread.
+        try {
+            (this->*readBack)();
+        } catch (...) {
+        }
+    };
+    if (QThread::currentThread() == thread())
+        run();
+    else
+        QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+}

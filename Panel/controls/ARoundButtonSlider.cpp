@@ -1,0 +1,373 @@
+#include "ARoundButtonSlider.h"
+
+#include "ARoundButtonSliderCell.h"
+
+#include <QFile>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <cmath>
+
+namespace {
+
+struct TitleAttributes {
+    QFont font;
+    QColor color;
+};
+
+// Shared by every slider of the process, made on first use. The face the system lacks is
+// replaced by the closest sans-serif one.
+const TitleAttributes &titleAttributes(bool regular)
+{
+    auto make = [](qreal points) {
+        QFont font(QStringLiteral("Lucida Grande"));
+        font.setStyleHint(QFont::SansSerif);
+        font.setPointSizeF(points);
+        return TitleAttributes{font, Qt::black};
+    };
+    static const TitleAttributes regularSet = make(13.0);
+    static const TitleAttributes smallSet = make(11.0);
+    return regular ? regularSet : smallSet;
+}
+
+} // namespace
+
+QPixmap imageNamed(const QString &name, qreal devicePixelRatio)
+{
+    if (name.isEmpty())
+        return {};
+    const QString base = QStringLiteral(":/pictures/") + name;
+    if (devicePixelRatio > 1.0) {
+        QPixmap hiDpi(base + QStringLiteral("@2x.png"));
+        if (!hiDpi.isNull()) {
+            hiDpi.setDevicePixelRatio(2.0);
+            return hiDpi;
+        }
+    }
+    return QPixmap(base + QStringLiteral(".png"));
+}
+
+ARoundButtonSlider::ARoundButtonSlider(QWidget *parent)
+    : QWidget(parent), fFocusImageName(QStringLiteral("SmallSelected")),
+      fUnfocusImageName(QStringLiteral("SmallUnselected")), fTitle(QLatin1String("")), fControlSize(1),
+      fCell(std::make_unique<ARoundButtonSliderCell>())
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+ARoundButtonSlider::~ARoundButtonSlider() = default;
+
+QSize ARoundButtonSlider::sizeHint() const
+{
+    return {36, 160};
+}
+
+void ARoundButtonSlider::setMinValue(double value)
+{
+    fMinValue = value;
+    update();
+}
+
+void ARoundButtonSlider::setMaxValue(double value)
+{
+    fMaxValue = value;
+    update();
+}
+
+void ARoundButtonSlider::setDoubleValue(double value)
+{
+    double r = value < fMaxValue ? value : fMaxValue;
+    if (fMinValue > r)
+        r = fMinValue;
+    if (r == fValue)
+        return;
+    setDoubleValueNotLinked(r);
+    ARoundButtonSlider *partner = resolvePartner();
+    if (fIsLinked && partner) {
+        partner->setDoubleValueNotLinked(r);
+        partner->sendAction();
+    }
+}
+
+void ARoundButtonSlider::setDoubleValueNotLinked(double value)
+{
+    markThumbForRedraw();
+    fValue = value;
+    markThumbForRedraw();
+}
+
+void ARoundButtonSlider::markThumbForRedraw()
+{
+    update(thumbRectForValue(fValue).toAlignedRect());
+}
+
+void ARoundButtonSlider::setLinked(bool flag)
+{
+    if (fIsLinked == flag)
+        return;
+    fIsLinked = flag;
+    if (ARoundButtonSlider *partner = resolvePartner())
+        partner->setLinked(flag);
+}
+
+void ARoundButtonSlider::linkStateChange(QObject *sender)
+{
+    int state = 0;
+    if (sender) {
+        const QVariant value = sender->property("state");
+        state = value.isValid() ? value.toInt() : 0;
+    }
+    // Only the low eight bits count, as a one-byte flag.
+    const bool linked = (state & 0xFF) != 0;
+    setLinked(linked);
+    if (!linked)
+        return;
+    if (ARoundButtonSlider *partner = resolvePartner()) {
+        partner->setDoubleValue(fValue);
+        partner->sendAction();
+    }
+}
+
+QString ARoundButtonSlider::otherSliderName() const
+{
+    return fOtherSliderName;
+}
+
+void ARoundButtonSlider::setOtherSliderName(const QString &name)
+{
+    fOtherSliderName = name;
+    fOtherSlider = nullptr;
+}
+
+ARoundButtonSlider *ARoundButtonSlider::resolvePartner() const
+{
+    if (!fOtherSlider && !fOtherSliderName.isEmpty()) {
+        if (QWidget *top = window())
+            fOtherSlider = top->findChild<ARoundButtonSlider *>(fOtherSliderName);
+    }
+    return fOtherSlider.data() == this ? nullptr : fOtherSlider.data();
+}
+
+void ARoundButtonSlider::sendAction()
+{
+    emit action(this);
+}
+
+// ---- appearance ----
+
+void ARoundButtonSlider::setControlSize(std::uint64_t size)
+{
+    if (fControlSize == size)
+        return;
+    fControlSize = size;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setFocusImageName(const QString &name)
+{
+    if (fFocusImageName == name && fFocusImageName.isNull() == name.isNull())
+        return;
+    fFocusImageName = name;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setUnfocusImageName(const QString &name)
+{
+    if (fUnfocusImageName == name && fUnfocusImageName.isNull() == name.isNull())
+        return;
+    fUnfocusImageName = name;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setBackColor(const QColor &color)
+{
+    fBackColor = color;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setTitle(const QString &title)
+{
+    if (fTitle == title && fTitle.isNull() == title.isNull())
+        return;
+    fTitle = title;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setImage(const QImage &image)
+{
+    if (fImage == image)
+        return;
+    fImage = image;
+    makeButtonImage();
+}
+
+void ARoundButtonSlider::setSelected(int selected)
+{
+    if (fSelected == selected)
+        return;
+    fSelected = selected;
+    makeButtonImage();
+}
+
+// ---- geometry and pictures ----
+
+QSizeF ARoundButtonSlider::thumbSize() const
+{
+    if (fButtonImage.isNull())
+        return {0.0, 0.0};
+    return fButtonImage.deviceIndependentSize();
+}
+
+QRectF ARoundButtonSlider::thumbRectForValue(double) const
+{
+    const QSizeF thumb = thumbSize();
+    const float f = static_cast<float>((maxValue() - doubleValue()) / (maxValue() - minValue()));
+    const double x = 0.5 * (width() - thumb.width());
+    const double y = f * (height() - thumb.height());
+    return {x, y, thumb.width(), thumb.height()};
+}
+
+void ARoundButtonSlider::makeButtonImage()
+{
+    fButtonImage = QPixmap();
+    const bool regular = fControlSize == 0;
+    QString name;
+    if (regular)
+        name = fSelected ? QStringLiteral("pick_on") : QStringLiteral("pick_off");
+    else
+        name = fSelected ? fFocusImageName : fUnfocusImageName;
+    const TitleAttributes &attributes = titleAttributes(regular);
+
+    const qreal ratio = devicePixelRatioF();
+    const QPixmap base = imageNamed(name, ratio);
+    if (base.isNull())
+        return;
+    const QSizeF size = base.deviceIndependentSize();
+    const qreal w = size.width();
+    const qreal h = size.height();
+
+    QPixmap composed(QSizeF(w * ratio, h * ratio).toSize());
+    composed.setDevicePixelRatio(ratio);
+    composed.fill(Qt::transparent);
+    QPainter painter(&composed);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(QRectF(0, 0, w, h), base, QRectF(QPointF(0, 0), base.size()));
+    if (!fImage.isNull()) {
+        // Scaled to the base picture and lifted 2 points; what passes the top is cut off.
+        painter.drawImage(QRectF(0, -2, w, h), fImage);
+    }
+    if (!fTitle.isEmpty()) {
+        painter.setFont(attributes.font);
+        painter.setPen(attributes.color);
+        const QFontMetricsF metrics(attributes.font);
+        const qreal a = metrics.horizontalAdvance(fTitle);
+        const qreal b = metrics.height();
+        // Centred, half a point right of and above the exact centre.
+        const QPointF topLeft((w - a + 1) * 0.5, (h - b - 1) * 0.5);
+        painter.drawText(QRectF(topLeft, QSizeF(a, b)), Qt::AlignLeft | Qt::AlignTop, fTitle);
+    }
+    painter.end();
+    fButtonImage = composed;
+}
+
+void ARoundButtonSlider::buildBackgroundImage()
+{
+    const qreal ratio = devicePixelRatioF();
+    const qreal W = width();
+    const qreal H = height();
+    const qreal th = thumbSize().height();
+    const QPointF p0(static_cast<float>(W * 0.5), static_cast<float>(th * 0.5));
+    const QPointF p1(static_cast<float>(W * 0.5), static_cast<float>(H - th * 0.5));
+    const QColor color = fBackColor.isValid() ? fBackColor : palette().color(QPalette::Base);
+
+    QPixmap track(QSizeF(W * ratio, H * ratio).toSize());
+    track.setDevicePixelRatio(ratio);
+    track.fill(Qt::transparent);
+    QPainter painter(&track);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 2.0, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(p0, p1);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(p0.x() - 2, p0.y() - 2, 4, 4));
+    painter.drawEllipse(QRectF(p1.x() - 2, p1.y() - 2, 4, 4));
+    painter.end();
+    fBackgroundImage = track;
+}
+
+void ARoundButtonSlider::paintEvent(QPaintEvent *event)
+{
+    if (fButtonImage.isNull())
+        makeButtonImage();
+    if (fBackgroundImage.isNull())
+        buildBackgroundImage();
+    const QRectF r = event->rect();
+    QPainter painter(this);
+    const qreal trackRatio = fBackgroundImage.devicePixelRatio();
+    painter.drawPixmap(r, fBackgroundImage,
+                       QRectF(r.x() * trackRatio, r.y() * trackRatio, r.width() * trackRatio, r.height() * trackRatio));
+
+    const QSizeF thumb = thumbSize();
+    const double f = (maxValue() - doubleValue()) / (maxValue() - minValue());
+    const QRectF thumbRect(0.5 * (width() - thumb.width()), f * (height() - thumb.height()), thumb.width(),
+                           thumb.height());
+    const QRectF d = thumbRect.intersected(r);
+    if (d.isEmpty())
+        return;
+    const qreal ratio = fButtonImage.devicePixelRatio();
+    const QRectF source = d.translated(-thumbRect.topLeft());
+    painter.drawPixmap(d, fButtonImage,
+                       QRectF(source.x() * ratio, source.y() * ratio, source.width() * ratio, source.height() * ratio));
+}
+
+// ---- mouse and focus ----
+
+void ARoundButtonSlider::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    fLastPoint = event->position();
+    fTracking = fCell->startTrackingAt(fLastPoint, *this);
+    if (fTracking)
+        sendAction();
+}
+
+void ARoundButtonSlider::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!fTracking)
+        return;
+    const QPointF point = event->position();
+    fCell->continueTracking(fLastPoint, point, *this);
+    fLastPoint = point;
+    sendAction();
+}
+
+void ARoundButtonSlider::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!fTracking || event->button() != Qt::LeftButton)
+        return;
+    fTracking = false;
+    // A refused press never reaches the stop step, so a click beside the thumb moves nothing.
+    fCell->stopTracking(fLastPoint, event->position(), *this, true);
+}
+
+void ARoundButtonSlider::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    setSelected(1);
+    update(thumbRectForValue(fValue).toAlignedRect());
+}
+
+void ARoundButtonSlider::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    setSelected(0);
+    update(thumbRectForValue(fValue).toAlignedRect());
+}

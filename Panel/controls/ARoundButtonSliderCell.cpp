@@ -1,0 +1,45 @@
+#include "ARoundButtonSliderCell.h"
+
+#include "ARoundButtonSlider.h"
+
+bool ARoundButtonSliderCell::startTrackingAt(QPointF p, ARoundButtonSlider &view)
+{
+    const double f = (view.maxValue() - view.doubleValue()) / (view.maxValue() - view.minValue());
+    const QSizeF thumb = view.thumbSize();
+    const double left = (view.width() - thumb.width()) * 0.5;
+    const double top = f * (view.height() - thumb.height());
+    // Top and left edges belong to the thumb, bottom and right edges do not; an empty thumb
+    // takes no press.
+    const bool inside = p.x() >= left && p.x() < left + thumb.width() && p.y() >= top && p.y() < top + thumb.height();
+    if (!inside)
+        return false;
+    fSaveSelected = view.selected();
+    view.setSelected(1);
+    fOffset = static_cast<float>(p.y() - top);
+    view.setIsDragging(true);
+    return true;
+}
+
+bool ARoundButtonSliderCell::continueTracking(QPointF lastPoint, QPointF point, ARoundButtonSlider &view)
+{
+    // Exact comparison: QPointF's operator== is fuzzy.
+    if (lastPoint.x() == point.x() && lastPoint.y() == point.y())
+        return true;
+    trackTo(point, view);
+    return true;
+}
+
+void ARoundButtonSliderCell::stopTracking(QPointF, QPointF point, ARoundButtonSlider &view, bool)
+{
+    view.setSelected(fSaveSelected);
+    view.setIsDragging(false);
+    trackTo(point, view);
+}
+
+void ARoundButtonSliderCell::trackTo(QPointF point, ARoundButtonSlider &view) const
+{
+    const float travel = static_cast<float>(view.height() - view.thumbSize().height());
+    const double top = point.y() - fOffset;
+    const double f = (travel - top) / travel;
+    view.setDoubleValue(view.minValue() + (view.maxValue() - view.minValue()) * f);
+}

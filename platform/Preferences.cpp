@@ -1,0 +1,124 @@
+#include "Preferences.h"
+
+#include <QIODevice>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QStandardPaths>
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+namespace {
+
+bool readJson(QIODevice &device, QSettings::SettingsMap &map)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(device.readAll(), &error);
+    // A damaged file reads as empty rather than failing the whole store: the one value kept
+    // here has a safe default.
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return true;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it)
+        map.insert(it.key(), it.value().toVariant());
+    return true;
+}
+
+bool writeJson(QIODevice &device, const QSettings::SettingsMap &map)
+{
+    QJsonObject object;
+    for (auto it = map.begin(); it != map.end(); ++it)
+        object.insert(it.key(), QJsonValue::fromVariant(it.value()));
+    return device.write(QJsonDocument(object).toJson()) >= 0;
+}
+
+QSettings::Format jsonFormat()
+{
+    static const QSettings::Format format = QSettings::registerFormat("json", readJson, writeJson);
+    return format;
+}
+
+std::mutex gDirectoryMutex;
+QString gDirectory;
+
+QString directory()
+{
+    std::lock_guard lock(gDirectoryMutex);
+    if (!gDirectory.isEmpty())
+        return gDirectory;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Orvanelle");
+}
+
+QSettings openSettings()
+{
+    return QSettings(platform::preferencesFilePath(), jsonFormat());
+}
+
+} // namespace
+
+namespace platform {
+
+void setPreferencesDirectory(const QString &path)
+{
+    std::lock_guard lock(gDirectoryMutex);
+    gDirectory = path;
+}
+
+QString preferencesFilePath()
+{
+    return directory() + QStringLiteral("/zorvex-panel.json");
+}
+
+} // namespace platform
+
+CFPropertyList CFPreferencesCopyAppValue(const QString &key)
+{
+    const QSettings settings = openSettings();
+    if (!settings.contains(key))
+        return std::nullopt;
+    return settings.value(key);
+}
+
+void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value)
+{
+    QSettings settings = openSettings();
+    if (value)
+        settings.setValue(key, *value);
+    else
+        settings.remove(key);
+}
+
+bool CFPreferencesAppSynchronize()
+{
+    QSettings settings = openSettings();
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+bool CFNumberGetValue(const QVariant &number, SInt32 *outValue)
+{
+    double value = 0;
+    switch (number.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        value = number.toDouble();
+        break;
+    default:
+        return false;
+    }
+    if (!std::isfinite(value) || value != std::trunc(value) || value < std::numeric_limits<SInt32>::min()
+        || value > std::numeric_limits<SInt32>::max())
+        return false;
+    if (outValue)
+        *outValue = static_cast<SInt32>(value);
+    return true;
+}

@@ -1,0 +1,754 @@
+#include "SimAudio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+constexpr UInt32 kChannels = 3; // master, then channels 1 and 2
+constexpr Float32 kDecibelFloor = -96.0f;
+
+template <class T>
+T readValue(std::span<const std::byte> bytes)
+{
+    T value{};
+    std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof(T)));
+    return value;
+}
+
+template <class T>
+std::vector<std::byte> toBytes(const T &value)
+{
+    const auto view = bytesOf(value);
+    return {view.begin(), view.end()};
+}
+
+// Copies whole records only, as many as the offered size holds; returns the bytes filled.
+template <class T>
+UInt32 copyRecords(const std::vector<T> &records, UInt32 offered, std::span<std::byte> out)
+{
+    const std::size_t count = std::min<std::size_t>(records.size(), offered / sizeof(T));
+    const std::size_t bytes = count * sizeof(T);
+    if (bytes > 0)
+        std::memcpy(out.data(), records.data(), bytes);
+    return static_cast<UInt32>(bytes);
+}
+
+} // namespace
+
+const char *toString(AudioOp op)
+{
+    switch (op) {
+    case AudioOp::HardwareGetPropertyInfo: return "AudioHardwareGetPropertyInfo";
+    case AudioOp::HardwareGetProperty: return "AudioHardwareGetProperty";
+    case AudioOp::DeviceGetPropertyInfo: return "AudioDeviceGetPropertyInfo";
+    case AudioOp::DeviceGetProperty: return "AudioDeviceGetProperty";
+    case AudioOp::DeviceSetProperty: return "AudioDeviceSetProperty";
+    case AudioOp::StreamGetProperty: return "AudioStreamGetProperty";
+    case AudioOp::StreamSetProperty: return "AudioStreamSetProperty";
+    case AudioOp::DeviceAddPropertyListener: return "AudioDeviceAddPropertyListener";
+    case AudioOp::DeviceRemovePropertyListener: return "AudioDeviceRemovePropertyListener";
+    }
+    return "?";
+}
+
+Float32 AudioCall::floatValue() const { return readValue<Float32>(data); }
+UInt32 AudioCall::uintValue() const { return readValue<UInt32>(data); }
+AudioStreamBasicDescription AudioCall::formatValue() const { return readValue<AudioStreamBasicDescription>(data); }
+
+AudioStreamBasicDescription linearPCM(Float64 rate, UInt32 bits, UInt32 channels)
+{
+    AudioStreamBasicDescription f;
+    f.mSampleRate = rate;
+    f.mFormatID = kAudioFormatLinearPCM;
+    f.mFormatFlags = 0x4 | 0x8; // signed integer, packed
+    f.mBytesPerFrame = (bits / 8) * channels;
+    f.mBytesPerPacket = f.mBytesPerFrame;
+    f.mFramesPerPacket = 1;
+    f.mChannelsPerFrame = channels;
+    f.mBitsPerChannel = bits;
+    return f;
+}
+
+// A square-law taper: full scale is 0 dB, half scale about -12 dB, silence at the floor.
+Float32 defaultDecibelCurve(Float32 scalar)
+{
+    if (!(scalar > 0.0f))
+        return kDecibelFloor;
+    return std::max(kDecibelFloor, 40.0f * std::log10(scalar));
+}
+
+std::vector<AudioStreamBasicDescription> DeviceConfig::standardFormats()
+{
+    return {linearPCM(44100, 16, 2), linearPCM(44100, 24, 2), linearPCM(48000, 16, 2),
+            linearPCM(48000, 24, 2), linearPCM(96000, 24, 2)};
+}
+
+DeviceConfig DeviceConfig::zorvex()
+{
+    DeviceConfig config;
+    config.output.physicalFormats = standardFormats();
+    config.input.physicalFormats = standardFormats();
+    return config;
+}
+
+SimAudioSystem::SimAudioSystem()
+{
+    m_notifier = std::thread([this] { notificationLoop(); });
+    std::unique_lock lock(m_queueMutex);
+    m_queueChanged.wait(lock, [this] { return m_notifierId != std::thread::id(); });
+}
+
+SimAudioSystem::~SimAudioSystem()
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_stopping = true;
+    }
+    m_queueChanged.notify_all();
+    m_notifier.join();
+}
+
+AudioDeviceID SimAudioSystem::addDevice(DeviceConfig config)
+{
+    std::lock_guard lock(m_stateMutex);
+    Device device;
+    device.id = AudioDeviceID{m_nextObjectId++};
+    device.name = config.name;
+    device.volumeSteps = std::max(0, config.volumeSteps);
+    device.decibels = config.decibels ? config.decibels : defaultDecibelCurve;
+    const SideConfig *configs[2] = {&config.output, &config.input};
+    const bool present[2] = {config.hasOutput, config.hasInput};
+    for (UInt32 direction = 0; direction < 2; ++direction) {
+        Side &side = device.sides[direction];
+        const SideConfig &sideConfig = *configs[direction];
+        side.present = present[direction];
+        if (!side.present)
+            continue;
+        const std::vector<UInt32> directions = sideConfig.streamDirections.value_or(std::vector<UInt32>{direction});
+        for (UInt32 streamDirection : directions)
+            side.streams.push_back({AudioStreamID{m_nextObjectId++}, streamDirection});
+        side.physicalFormats = sideConfig.physicalFormats;
+        if (sideConfig.initialFormat < side.physicalFormats.size())
+            side.format = side.physicalFormats[sideConfig.initialFormat];
+        for (Float32 &v : side.volume)
+            v = storedVolume(device, 1.0f);
+    }
+    m_devices.push_back(std::move(device));
+    return m_devices.back().id;
+}
+
+void SimAudioSystem::removeDevice(AudioDeviceID id)
+{
+    std::lock_guard lock(m_stateMutex);
+    std::erase_if(m_devices, [id](const Device &d) { return d.id == id; });
+}
+
+Float32 SimAudioSystem::storedVolume(const Device &device, Float32 scalar) const
+{
+    if (std::isnan(scalar))
+        scalar = 0.0f;
+    scalar = std::clamp(scalar, 0.0f, 1.0f);
+    if (device.volumeSteps == 0)
+        return scalar;
+    const Float32 steps = static_cast<Float32>(device.volumeSteps);
+    return std::round(scalar * steps) / steps;
+}
+
+SimAudioSystem::Device *SimAudioSystem::findDevice(AudioDeviceID id)
+{
+    auto it = std::find_if(m_devices.begin(), m_devices.end(), [id](const Device &d) { return d.id == id; });
+    return it == m_devices.end() ? nullptr : &*it;
+}
+
+const SimAudioSystem::Device *SimAudioSystem::findDevice(AudioDeviceID id) const
+{
+    return const_cast<SimAudioSystem *>(this)->findDevice(id);
+}
+
+SimAudioSystem::Side *SimAudioSystem::findSide(AudioDeviceID id, Boolean isInput)
+{
+    Device *device = findDevice(id);
+    if (!device)
+        return nullptr;
+    Side &side = device->sides[isInput ? 1 : 0];
+    return side.present ? &side : nullptr;
+}
+
+std::pair<SimAudioSystem::Device *, SimAudioSystem::Side *> SimAudioSystem::findStream(AudioStreamID id)
+{
+    for (Device &device : m_devices)
+        for (Side &side : device.sides)
+            for (const Stream &stream : side.streams)
+                if (stream.id == id)
+                    return {&device, &side};
+    return {nullptr, nullptr};
+}
+
+// ---- journal and failures ----
+
+OSStatus SimAudioSystem::begin(AudioCall &call)
+{
+    for (const Rule &rule : m_failures)
+        if (rule.predicate(call))
+            return rule.status;
+    return noErr;
+}
+
+void SimAudioSystem::finish(AudioCall &&call, OSStatus status)
+{
+    call.status = status;
+    if (m_journaling)
+        m_journal.push_back(std::move(call));
+}
+
+std::optional<UInt32> SimAudioSystem::sizeOverride(const AudioCall &call) const
+{
+    for (const Rule &rule : m_sizes)
+        if (rule.predicate(call))
+            return rule.size;
+    return std::nullopt;
+}
+
+void SimAudioSystem::pause() const
+{
+    std::chrono::microseconds latency;
+    {
+        std::lock_guard lock(m_stateMutex);
+        latency = m_latency;
+    }
+    if (latency.count() > 0)
+        std::this_thread::sleep_for(latency);
+}
+
+std::vector<AudioCall> SimAudioSystem::journal() const
+{
+    std::lock_guard lock(m_stateMutex);
+    return m_journal;
+}
+
+void SimAudioSystem::clearJournal()
+{
+    std::lock_guard lock(m_stateMutex);
+    m_journal.clear();
+}
+
+void SimAudioSystem::failWhen(std::function<bool(const AudioCall &)> predicate, OSStatus status)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_failures.push_back({std::move(predicate), status, 0});
+}
+
+void SimAudioSystem::reportSizeWhen(std::function<bool(const AudioCall &)> predicate, UInt32 size)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_sizes.push_back({std::move(predicate), noErr, size});
+}
+
+void SimAudioSystem::clearFailures()
+{
+    std::lock_guard lock(m_stateMutex);
+    m_failures.clear();
+    m_sizes.clear();
+}
+
+void SimAudioSystem::setLatency(std::chrono::microseconds latency)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_latency = latency;
+}
+
+void SimAudioSystem::setJournaling(bool enabled)
+{
+    std::lock_guard lock(m_stateMutex);
+    m_journaling = enabled;
+}
+
+// ---- hardware ----
+
+OSStatus SimAudioSystem::hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::HardwareGetPropertyInfo, 0, 0, 0, property, 0, {}, noErr};
+    OSStatus status = begin(call);
+    if (status == noErr) {
+        if (property == kAudioHardwarePropertyDevices)
+            outSize = static_cast<UInt32>(m_devices.size() * sizeof(AudioDeviceID));
+        else
+            status = kAudioHardwareUnknownPropertyError;
+    }
+    if (status == noErr) {
+        if (auto size = sizeOverride(call))
+            outSize = *size;
+        call.data = toBytes(outSize);
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::HardwareGetProperty, 0, 0, 0, property, ioSize, {}, noErr};
+    OSStatus status = begin(call);
+    if (status == noErr) {
+        if (property == kAudioHardwarePropertyDevices) {
+            std::vector<AudioDeviceID> ids;
+            for (const Device &d : m_devices)
+                ids.push_back(d.id);
+            ioSize = copyRecords(ids, ioSize, outData);
+            if (auto size = sizeOverride(call))
+                ioSize = std::min(*size, ioSize);
+            call.data.assign(outData.begin(), outData.begin() + ioSize);
+        } else {
+            status = kAudioHardwareUnknownPropertyError;
+        }
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+// ---- devices ----
+
+OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                               AudioPropertyID property, UInt32 &outSize)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::DeviceGetPropertyInfo, toUInt32(id), channel, isInput, property, 0, {}, noErr};
+    OSStatus status = begin(call);
+    if (status == noErr) {
+        Device *device = findDevice(id);
+        Side *side = findSide(id, isInput);
+        if (!device) {
+            status = kAudioHardwareBadDeviceError;
+        } else if (property == kAudioDevicePropertyDeviceNameCFString) {
+            outSize = sizeof(CFStringRef);
+        } else if (!side) {
+            // A device without this side has no such property, like a real one.
+            status = kAudioHardwareUnknownPropertyError;
+        } else if (property == kAudioDevicePropertyStreams) {
+            outSize = static_cast<UInt32>(side->streams.size() * sizeof(AudioStreamID));
+        } else if (property == kAudioStreamPropertyPhysicalFormats) {
+            outSize = static_cast<UInt32>(side->physicalFormats.size() * sizeof(AudioStreamBasicDescription));
+        } else if (property == kAudioDevicePropertyStreamFormat) {
+            outSize = sizeof(AudioStreamBasicDescription);
+        } else if (property == kAudioDevicePropertyVolumeScalar || property == kAudioDevicePropertyVolumeDecibels
+                   || property == kAudioDevicePropertyMute) {
+            outSize = 4;
+        } else {
+            status = kAudioHardwareUnknownPropertyError;
+        }
+    }
+    if (status == noErr) {
+        if (auto size = sizeOverride(call))
+            outSize = *size;
+        call.data = toBytes(outSize);
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                           AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::DeviceGetProperty, toUInt32(id), channel, isInput, property, ioSize, {}, noErr};
+    OSStatus status = begin(call);
+    const Device *device = findDevice(id);
+    Side *side = findSide(id, isInput);
+    auto putScalar = [&](auto value) {
+        if (ioSize < sizeof(value)) {
+            status = kAudioHardwareBadPropertySizeError;
+            return;
+        }
+        std::memcpy(outData.data(), &value, sizeof(value));
+        ioSize = sizeof(value);
+    };
+    if (status != noErr) {
+    } else if (!device) {
+        status = kAudioHardwareBadDeviceError;
+    } else if (!side) {
+        status = kAudioHardwareUnknownPropertyError;
+    } else if (property == kAudioDevicePropertyVolumeScalar || property == kAudioDevicePropertyVolumeDecibels) {
+        if (channel >= kChannels)
+            status = kAudioHardwareUnknownPropertyError;
+        else if (property == kAudioDevicePropertyVolumeScalar)
+            putScalar(side->volume[channel]);
+        else
+            putScalar(device->decibels(side->volume[channel]));
+    } else if (property == kAudioDevicePropertyMute) {
+        if (channel != 0)
+            status = kAudioHardwareUnknownPropertyError;
+        else
+            putScalar(side->mute);
+    } else if (property == kAudioDevicePropertyStreams) {
+        std::vector<AudioStreamID> ids;
+        for (const Stream &s : side->streams)
+            ids.push_back(s.id);
+        ioSize = copyRecords(ids, ioSize, outData);
+    } else if (property == kAudioStreamPropertyPhysicalFormats) {
+        ioSize = copyRecords(side->physicalFormats, ioSize, outData);
+    } else if (property == kAudioDevicePropertyStreamFormat) {
+        putScalar(side->format);
+    } else {
+        status = kAudioHardwareUnknownPropertyError;
+    }
+    if (status == noErr) {
+        if (auto size = sizeOverride(call))
+            ioSize = std::min(*size, ioSize);
+        call.data.assign(outData.begin(), outData.begin() + ioSize);
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+OSStatus SimAudioSystem::deviceGetName(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                       UInt32 &ioSize, CFStringRef &outName)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::DeviceGetProperty, toUInt32(id), channel, isInput, property, ioSize, {}, noErr};
+    OSStatus status = begin(call);
+    const Device *device = findDevice(id);
+    if (status != noErr) {
+    } else if (!device) {
+        status = kAudioHardwareBadDeviceError;
+    } else if (property != kAudioDevicePropertyDeviceNameCFString) {
+        status = kAudioHardwareUnknownPropertyError;
+    } else if (ioSize < sizeof(CFStringRef)) {
+        status = kAudioHardwareBadPropertySizeError;
+    } else if (!device->name) {
+        status = kAudioHardwareUnspecifiedError;
+    } else {
+        outName = std::make_unique<const std::string>(*device->name);
+        ioSize = sizeof(CFStringRef);
+        for (char c : *device->name)
+            call.data.push_back(static_cast<std::byte>(c));
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                           AudioPropertyID property, std::span<const std::byte> data)
+{
+    pause();
+    std::vector<Notification> changes;
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::DeviceSetProperty, toUInt32(id), channel, isInput, property,
+                       static_cast<UInt32>(data.size()), {data.begin(), data.end()}, noErr};
+        status = begin(call);
+        const Device *device = findDevice(id);
+        Side *side = findSide(id, isInput);
+        if (status != noErr) {
+        } else if (!device) {
+            status = kAudioHardwareBadDeviceError;
+        } else if (!side) {
+            status = kAudioHardwareUnknownPropertyError;
+        } else if (data.size() != 4) {
+            status = kAudioHardwareBadPropertySizeError;
+        } else if (property == kAudioDevicePropertyVolumeScalar) {
+            if (channel >= kChannels) {
+                status = kAudioHardwareUnknownPropertyError;
+            } else {
+                const Float32 stored = storedVolume(*device, readValue<Float32>(data));
+                if (stored != side->volume[channel]) {
+                    side->volume[channel] = stored;
+                    changes.push_back({id, channel, isInput, kAudioDevicePropertyVolumeScalar});
+                    changes.push_back({id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
+                }
+            }
+        } else if (property == kAudioDevicePropertyMute) {
+            const UInt32 mute = readValue<UInt32>(data) != 0 ? 1 : 0;
+            if (channel != 0) {
+                status = kAudioHardwareUnknownPropertyError;
+            } else if (mute != side->mute) {
+                side->mute = mute;
+                changes.push_back({id, channel, isInput, kAudioDevicePropertyMute});
+            }
+        } else {
+            status = kAudioHardwareIllegalOperationError;
+        }
+        finish(std::move(call), status);
+    }
+    for (const Notification &n : changes)
+        queueNotification(n);
+    return status;
+}
+
+// ---- streams ----
+
+OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,
+                                           UInt32 &ioSize, std::span<std::byte> outData)
+{
+    pause();
+    std::lock_guard lock(m_stateMutex);
+    AudioCall call{AudioOp::StreamGetProperty, toUInt32(id), channel, 0, property, ioSize, {}, noErr};
+    OSStatus status = begin(call);
+    auto [device, side] = findStream(id);
+    auto put = [&](const auto &value) {
+        if (ioSize < sizeof(value)) {
+            status = kAudioHardwareBadPropertySizeError;
+            return;
+        }
+        std::memcpy(outData.data(), &value, sizeof(value));
+        ioSize = sizeof(value);
+    };
+    if (status != noErr) {
+    } else if (!side) {
+        status = kAudioHardwareBadStreamError;
+    } else if (property == kAudioStreamPropertyDirection) {
+        const auto it = std::find_if(side->streams.begin(), side->streams.end(),
+                                     [id](const Stream &s) { return s.id == id; });
+        put(it->direction);
+    } else if (property == kAudioStreamPropertyPhysicalFormat) {
+        put(side->format);
+    } else {
+        status = kAudioHardwareUnknownPropertyError;
+    }
+    if (status == noErr) {
+        if (auto size = sizeOverride(call))
+            ioSize = std::min(*size, ioSize);
+        call.data.assign(outData.begin(), outData.begin() + ioSize);
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
+OSStatus SimAudioSystem::streamSetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,
+                                           std::span<const std::byte> data)
+{
+    pause();
+    std::optional<Notification> change;
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::StreamSetProperty, toUInt32(id), channel, 0, property,
+                       static_cast<UInt32>(data.size()), {data.begin(), data.end()}, noErr};
+        status = begin(call);
+        auto [device, side] = findStream(id);
+        if (status != noErr) {
+        } else if (!side) {
+            status = kAudioHardwareBadStreamError;
+        } else if (property != kAudioStreamPropertyPhysicalFormat) {
+            status = kAudioHardwareIllegalOperationError;
+        } else if (data.size() != sizeof(AudioStreamBasicDescription)) {
+            status = kAudioHardwareBadPropertySizeError;
+        } else {
+            const auto format = readValue<AudioStreamBasicDescription>(data);
+            if (std::find(side->physicalFormats.begin(), side->physicalFormats.end(), format)
+                == side->physicalFormats.end()) {
+                status = kAudioDeviceUnsupportedFormatError;
+            } else if (!(format == side->format)) {
+                side->format = format;
+                const Boolean isInput = side == &device->sides[1] ? 1 : 0;
+                change = Notification{device->id, 0, isInput, kAudioDevicePropertyStreamFormat};
+            }
+        }
+        finish(std::move(call), status);
+    }
+    if (change)
+        queueNotification(*change);
+    return status;
+}
+
+// ---- listeners and notifications ----
+
+OSStatus SimAudioSystem::deviceAddPropertyListener(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                                   AudioPropertyID property, AudioDevicePropertyListenerProc proc,
+                                                   void *clientData)
+{
+    pause();
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::DeviceAddPropertyListener, toUInt32(id), channel, isInput, property, 0, {}, noErr};
+        status = begin(call);
+        if (status == noErr && !findDevice(id))
+            status = kAudioHardwareBadDeviceError;
+        finish(std::move(call), status);
+    }
+    if (status == noErr) {
+        std::lock_guard dispatch(m_dispatchMutex);
+        m_listeners.push_back({id, channel, isInput, property, proc, clientData});
+    }
+    return status;
+}
+
+OSStatus SimAudioSystem::deviceRemovePropertyListener(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                                      AudioPropertyID property, AudioDevicePropertyListenerProc proc)
+{
+    pause();
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::DeviceRemovePropertyListener, toUInt32(id), channel, isInput, property, 0, {}, noErr};
+        status = begin(call);
+        finish(std::move(call), status);
+    }
+    if (status != noErr)
+        return status;
+    // Taking the dispatch lock waits for a delivery in progress on the notification thread.
+    std::lock_guard dispatch(m_dispatchMutex);
+    const auto it = std::find_if(m_listeners.begin(), m_listeners.end(), [&](const Listener &l) {
+        return l.device == id && l.channel == channel && l.isInput == isInput && l.property == property
+            && l.proc == proc;
+    });
+    if (it == m_listeners.end())
+        return kAudioHardwareIllegalOperationError;
+    m_listeners.erase(it);
+    return noErr;
+}
+
+std::size_t SimAudioSystem::listenerCount() const
+{
+    std::lock_guard dispatch(m_dispatchMutex);
+    return m_listeners.size();
+}
+
+void SimAudioSystem::externalSetVolume(AudioDeviceID id, Boolean isInput, UInt32 channel, Float32 scalar)
+{
+    bool changed = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        Side *side = findSide(id, isInput);
+        if (!side || channel >= kChannels)
+            return;
+        const Float32 stored = storedVolume(*findDevice(id), scalar);
+        changed = stored != side->volume[channel];
+        side->volume[channel] = stored;
+    }
+    if (changed) {
+        queueNotification({id, channel, isInput, kAudioDevicePropertyVolumeScalar});
+        queueNotification({id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
+    }
+}
+
+void SimAudioSystem::externalSetMute(AudioDeviceID id, Boolean isInput, UInt32 channel, UInt32 mute)
+{
+    bool changed = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        Side *side = findSide(id, isInput);
+        if (!side || channel != 0)
+            return;
+        const UInt32 value = mute ? 1 : 0;
+        changed = value != side->mute;
+        side->mute = value;
+    }
+    if (changed)
+        queueNotification({id, channel, isInput, kAudioDevicePropertyMute});
+}
+
+void SimAudioSystem::notify(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property)
+{
+    queueNotification({device, channel, isInput, property});
+}
+
+void SimAudioSystem::queueNotification(const Notification &n)
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(n);
+        ++m_queued;
+    }
+    m_queueChanged.notify_all();
+}
+
+void SimAudioSystem::waitForNotifications()
+{
+    std::unique_lock lock(m_queueMutex);
+    const std::uint64_t target = m_queued;
+    m_queueChanged.wait(lock, [&] { return m_delivered >= target || m_stopping; });
+}
+
+std::uint64_t SimAudioSystem::notificationsDelivered() const
+{
+    std::lock_guard lock(m_queueMutex);
+    return m_delivered;
+}
+
+void SimAudioSystem::notificationLoop()
+{
+    std::unique_lock lock(m_queueMutex);
+    m_notifierId = std::this_thread::get_id();
+    m_queueChanged.notify_all();
+    for (;;) {
+        m_queueChanged.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
+            return;
+        const Notification n = m_queue.front();
+        m_queue.pop_front();
+        lock.unlock();
+        {
+            std::lock_guard dispatch(m_dispatchMutex);
+            const auto matches = [&](const Listener &l) {
+                return l.device == n.device && l.channel == n.channel && l.isInput == n.isInput
+                    && l.property == n.property;
+            };
+            std::vector<Listener> targets;
+            std::copy_if(m_listeners.begin(), m_listeners.end(), std::back_inserter(targets), matches);
+            for (const Listener &l : targets) {
+                // A listener may remove another one while it runs; that one is not called.
+                const bool stillRegistered = std::any_of(m_listeners.begin(), m_listeners.end(), [&](const Listener &r) {
+                    return matches(r) && r.proc == l.proc && r.clientData == l.clientData;
+                });
+                if (stillRegistered)
+                    l.proc(n.device, n.channel, n.isInput, n.property, l.clientData);
+            }
+        }
+        lock.lock();
+        ++m_delivered;
+        m_queueChanged.notify_all();
+    }
+}
+
+Float32 SimAudioSystem::volume(AudioDeviceID device, Boolean isInput, UInt32 channel) const
+{
+    std::lock_guard lock(m_stateMutex);
+    const Side *side = const_cast<SimAudioSystem *>(this)->findSide(device, isInput);
+    return side && channel < kChannels ? side->volume[channel] : 0.0f;
+}
+
+Float32 SimAudioSystem::decibels(AudioDeviceID device, Boolean isInput, UInt32 channel) const
+{
+    std::lock_guard lock(m_stateMutex);
+    const Device *d = findDevice(device);
+    const Side *side = const_cast<SimAudioSystem *>(this)->findSide(device, isInput);
+    return d && side && channel < kChannels ? d->decibels(side->volume[channel]) : kDecibelFloor;
+}
+
+UInt32 SimAudioSystem::mute(AudioDeviceID device, Boolean isInput, UInt32 channel) const
+{
+    std::lock_guard lock(m_stateMutex);
+    const Side *side = const_cast<SimAudioSystem *>(this)->findSide(device, isInput);
+    return side && channel == 0 ? side->mute : 0;
+}
+
+AudioStreamBasicDescription SimAudioSystem::currentFormat(AudioDeviceID device, Boolean isInput) const
+{
+    std::lock_guard lock(m_stateMutex);
+    const Side *side = const_cast<SimAudioSystem *>(this)->findSide(device, isInput);
+    return side ? side->format : AudioStreamBasicDescription{};
+}
+
+std::vector<AudioStreamID> SimAudioSystem::streams(AudioDeviceID device, Boolean isInput) const
+{
+    std::lock_guard lock(m_stateMutex);
+    std::vector<AudioStreamID> ids;
+    if (const Side *side = const_cast<SimAudioSystem *>(this)->findSide(device, isInput))
+        for (const Stream &s : side->streams)
+            ids.push_back(s.id);
+    return ids;
+}
+
+} // namespace sim

@@ -1,0 +1,115 @@
+#include "SimHID.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace sim {
+
+namespace {
+// A vendor register write: 12 34 <register> 00 01 <data> ... 80 at offset 21, 27 bytes.
+constexpr std::size_t kCommandLength = 27;
+bool isRegisterWrite(std::span<const std::uint8_t> r)
+{
+    return r.size() == kCommandLength && r[0] == 0x12 && r[1] == 0x34 && r[3] == 0x00 && r[4] == 0x01
+        && r[21] == 0x80;
+}
+} // namespace
+
+SimHIDDevice::SimHIDDevice(HIDIdentity identity) : m_identity(std::move(identity)) {}
+
+IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::span<const std::uint8_t> report)
+{
+    std::chrono::microseconds latency;
+    {
+        std::lock_guard lock(m_mutex);
+        latency = m_latency;
+    }
+    if (latency.count() > 0)
+        std::this_thread::sleep_for(latency);
+    std::lock_guard lock(m_mutex);
+    const IOReturn status = m_refuseOutput ? kIOReturnNotResponding : kIOReturnSuccess;
+    m_reports.push_back({type, reportID, {report.begin(), report.end()}, status});
+    if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput && isRegisterWrite(report))
+        m_writes.push_back({report[2], report[5]});
+    return status;
+}
+
+IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::span<std::uint8_t> report,
+                                 CFIndex &length)
+{
+    std::chrono::microseconds latency;
+    {
+        std::lock_guard lock(m_mutex);
+        latency = m_latency;
+    }
+    if (latency.count() > 0)
+        std::this_thread::sleep_for(latency);
+    std::lock_guard lock(m_mutex);
+    const IOReturn status = m_refuseInput ? kIOReturnNotResponding : kIOReturnSuccess;
+    m_reports.push_back({type, reportID, std::vector<std::uint8_t>(report.size(), 0), status});
+    length = 0;
+    if (status != kIOReturnSuccess)
+        return status;
+    const std::size_t n = std::min(report.size(), m_reply.size());
+    std::copy_n(m_reply.begin(), n, report.begin());
+    length = static_cast<CFIndex>(n);
+    return status;
+}
+
+std::optional<QVariant> SimHIDDevice::property(const QString &key) const
+{
+    if (key == QLatin1String("VendorID") && m_identity.vendorID)
+        return QVariant::fromValue(*m_identity.vendorID);
+    if (key == QLatin1String("ProductID") && m_identity.productID)
+        return QVariant::fromValue(*m_identity.productID);
+    if (key == QLatin1String("Manufacturer") && m_identity.manufacturer)
+        return *m_identity.manufacturer;
+    if (key == QLatin1String("Product") && m_identity.product)
+        return *m_identity.product;
+    return std::nullopt;
+}
+
+void SimHIDDevice::setReply(std::vector<std::uint8_t> reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_reply = std::move(reply);
+}
+
+void SimHIDDevice::setRefuseOutput(bool refuse)
+{
+    std::lock_guard lock(m_mutex);
+    m_refuseOutput = refuse;
+}
+
+void SimHIDDevice::setRefuseInput(bool refuse)
+{
+    std::lock_guard lock(m_mutex);
+    m_refuseInput = refuse;
+}
+
+void SimHIDDevice::setLatency(std::chrono::microseconds latency)
+{
+    std::lock_guard lock(m_mutex);
+    m_latency = latency;
+}
+
+std::vector<HIDReport> SimHIDDevice::reports() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_reports;
+}
+
+std::vector<RegisterWrite> SimHIDDevice::registerWrites() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writes;
+}
+
+void SimHIDDevice::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_reports.clear();
+    m_writes.clear();
+}
+
+} // namespace sim

@@ -1,0 +1,3 @@
+#include "ARoundButtonSliderCell.h"
+#include <gtest/gtest.h>
+TEST(CellPlaceholder, Builds) { SUCCEED(); }

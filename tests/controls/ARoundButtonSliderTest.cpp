@@ -1,0 +1,3 @@
+#include "ARoundButtonSlider.h"
+#include <gtest/gtest.h>
+TEST(SliderPlaceholder, Builds) { SUCCEED(); }

@@ -1,0 +1,106 @@
+#include "PanelGlobals.h"
+#include "PanelHarness.h"
+#include "SimHID.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+struct HIDHarness : PanelHarness {
+    sim::SimHIDDevice hid;
+    HIDHarness() : PanelHarness(false) { panel->setHIDInterface(&hid); }
+    ~HIDHarness() { panel->setHIDInterface(nullptr); }
+};
+
+std::vector<std::uint8_t> expectedCommand(std::uint8_t reg, std::uint8_t data)
+{
+    std::vector<std::uint8_t> bytes(27, 0);
+    bytes[0] = 0x12;
+    bytes[1] = 0x34;
+    bytes[2] = reg;
+    bytes[4] = 0x01;
+    bytes[5] = data;
+    bytes[21] = 0x80;
+    return bytes;
+}
+
+} // namespace
+
+TEST(HIDChannel, Register26SendsTheExactReportThenReadsEighteenBytes)
+{
+    HIDHarness h;
+    EXPECT_EQ(h.panel->setI2c(26, 0), 1u);
+    const auto reports = h.hid.reports();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].type, kIOHIDReportTypeOutput);
+    EXPECT_EQ(reports[0].reportID, 0);
+    EXPECT_EQ(reports[0].bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x1A, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                                           0,    0,    0,    0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(reports[1].type, kIOHIDReportTypeInput);
+    EXPECT_EQ(reports[1].reportID, 0);
+    EXPECT_EQ(reports[1].bytes.size(), 18u);
+    EXPECT_EQ(h.clock.pauses(), (std::vector<std::uint32_t>{5000}));
+}
+
+TEST(HIDChannel, FixedBytesHoldForEveryRegisterAndData)
+{
+    HIDHarness h;
+    const std::pair<std::uint8_t, std::uint8_t> commands[] = {{0, 0}, {0xFF, 0xFF}, {7, 0x80}, {0x12, 0x34}};
+    for (const auto &[reg, data] : commands) {
+        h.hid.clear();
+        h.panel->setI2c(reg, data);
+        ASSERT_FALSE(h.hid.reports().empty());
+        EXPECT_EQ(h.hid.reports()[0].bytes, expectedCommand(reg, data));
+    }
+}
+
+TEST(HIDChannel, WithoutADeviceItPausesAndFailsWithoutPlatformCalls)
+{
+    HIDHarness h;
+    h.panel->setHIDInterface(nullptr);
+    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
+    EXPECT_TRUE(h.hid.reports().empty());
+    EXPECT_EQ(h.clock.pauses(), (std::vector<std::uint32_t>{5000}));
+}
+
+TEST(HIDChannel, RefusedOutputIsNotFollowedByARead)
+{
+    HIDHarness h;
+    h.hid.setRefuseOutput(true);
+    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
+    ASSERT_EQ(h.hid.reports().size(), 1u);
+    EXPECT_EQ(h.hid.reports()[0].type, kIOHIDReportTypeOutput);
+}
+
+TEST(HIDChannel, FailedReadBackFails)
+{
+    HIDHarness h;
+    h.hid.setRefuseInput(true);
+    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
+    EXPECT_EQ(h.hid.reports().size(), 2u);
+}
+
+TEST(HIDChannel, AnyReplyContentOrLengthIsSuccess)
+{
+    HIDHarness h;
+    for (auto reply : {std::vector<std::uint8_t>(18, 0), std::vector<std::uint8_t>(3, 0xAB),
+                       std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(64, 0xFF)}) {
+        h.hid.setReply(reply);
+        EXPECT_EQ(h.panel->setI2c(26, 0), 1u);
+    }
+}
+
+TEST(HIDChannel, HandleChangesWaitForAnExchangeInProgress)
+{
+    HIDHarness h;
+    h.hid.setLatency(std::chrono::milliseconds(50));
+    std::thread exchange([&] { EXPECT_EQ(h.panel->hidReport(makeVendorCommand(26, 0)), 1u); });
+    // Wait until the exchange holds the lock, then clear the handle under it.
+    while (h.hid.reports().empty())
+        std::this_thread::yield();
+    h.panel->setHIDInterface(nullptr);
+    exchange.join();
+    EXPECT_EQ(h.hid.reports().size(), 2u) << "the read-back still went to the device the exchange began with";
+    EXPECT_EQ(h.panel->HIDInterface(), nullptr);
+}

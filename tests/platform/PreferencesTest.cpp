@@ -1,0 +1,3 @@
+#include "SimAudio.h"
+#include <gtest/gtest.h>
+TEST(Placeholder2, Builds) { SUCCEED(); }
