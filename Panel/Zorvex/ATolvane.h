@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <atomic>
 #include <memory>
 
 class AButton;
@@ -103,9 +104,10 @@ public:
     void addSelector(void (ATolvane::*selector)(), UInt32 channel, AudioPropertyID property, SInt8 direction);
     void removeSelectorOnChannel(UInt32 channel, AudioPropertyID property, SInt8 direction);
 
-    // Runs a read-back on the thread that owns the window: directly when called there, else
-    // queued to it, once per call.
-    void performReadBack(void (ATolvane::*readBack)());
+    // Runs a listener row's read-back on the thread that owns the window: directly when
+    // called there, else queued to it, once per call. A queued read-back whose listener has
+    // been removed meanwhile is dropped.
+    void performReadBack(std::size_t row);
 
 public slots:
     // Actions: each takes the control that sent it.
@@ -121,6 +123,8 @@ private:
     static constexpr UInt32 kFactorySampleRate = 44100;
 
     std::unique_ptr<Ui::ATolvane> m_ui;
+    // Bumped per listener row each time that row's listener is removed.
+    std::array<std::atomic<std::uint32_t>, 8> m_listenerGeneration{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
 

@@ -3,7 +3,8 @@
 #include "CoreAudio.h"
 #include "PanelTables.h"
 
-#include <exception>
+#include <QThread>
+#include <optional>
 #include <vector>
 
 const std::array<ListenerRow, 8> ListenerTable = {{
@@ -95,6 +96,44 @@ void ATolvane::removeSelectorOnChannel(UInt32 channel, AudioPropertyID property,
     const std::size_t side = direction ? 1 : 0;
     AudioDeviceRemovePropertyListener(fDeviceId[side], channel, static_cast<Boolean>(direction), property,
                                       PanelPropertyListener);
+    // Once the removal has returned no new notification arrives; read-backs already queued for
+    // this row are made stale here so that none reaches the panel afterwards.
+    if (const std::optional<std::size_t> row = listenerRow(channel, property, static_cast<Boolean>(direction)))
+        ++m_listenerGeneration[*row];
+}
+
+void ATolvane::performReadBack(std::size_t row)
+{
+    if (row >= ListenerTable.size())
+        return;
+    const auto readBack = ListenerTable[row].selector;
+    if (QThread::currentThread() == thread()) {
+        (this->*readBack)();
+        return;
+    }
+    const std::uint32_t generation = m_listenerGeneration[row].load();
+    QMetaObject::invokeMethod(
+        this,
+        [this, row, readBack, generation] {
+            if (m_listenerGeneration[row].load() != generation)
+                return;
+            // An exception must not unwind through the event loop.
+            try {
+                (this->*readBack)();
+            } catch (...) {
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+std::optional<std::size_t> listenerRow(UInt32 channel, AudioPropertyID property, Boolean isInput)
+{
+    for (std::size_t i = 0; i < ListenerTable.size(); ++i) {
+        const ListenerRow &row = ListenerTable[i];
+        if (row.property == property && row.channel == channel && row.direction == static_cast<UInt8>(isInput))
+            return i;
+    }
+    return std::nullopt;
 }
 
 OSStatus PanelPropertyListener(AudioDeviceID, UInt32 channel, Boolean isInput, AudioPropertyID property,
@@ -103,16 +142,12 @@ OSStatus PanelPropertyListener(AudioDeviceID, UInt32 channel, Boolean isInput, A
     auto *panel = static_cast<ATolvane *>(clientData);
     if (!panel)
         return noErr;
-    for (const ListenerRow &row : ListenerTable) {
-        if (row.property == property && row.channel == channel && row.direction == static_cast<UInt8>(isInput)) {
-            // Matched here, on the notifying thread; the read-back itself runs on the window's
-            // thread. Nothing may escape into the caller's thread.
-            try {
-                panel->performReadBack(row.selector);
-            } catch (...) {
-            }
-            return noErr;
-        }
+    // Matched here, on the notifying thread; the read-back itself runs on the window's thread.
+    // Nothing may escape into the caller's thread.
+    try {
+        if (const std::optional<std::size_t> row = listenerRow(channel, property, isInput))
+            panel->performReadBack(*row);
+    } catch (...) {
     }
     return noErr;
 }

@@ -7,7 +7,6 @@
 #include "AppleScript.h"
 #include "ui_ATolvane.h"
 
-#include <QThread>
 
 ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::ATolvane>())
 {
@@ -142,17 +141,3 @@ void ATolvane::LaunchAudioMidiSetup(QObject *)
     (void)script.executeAndReturnError(&error);
 }
 
-void ATolvane::performReadBack(void (ATolvane::*readBack)())
-{
-    auto run = [this, readBack] {
-        // An exception must not unwind through the event loop or a system thread.
-        try {
-            (this->*readBack)();
-        } catch (...) {
-        }
-    };
-    if (QThread::currentThread() == thread())
-        run();
-    else
-        QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
-}

@@ -3,6 +3,7 @@
 #include "CoreAudioTypes.h"
 
 #include <array>
+#include <optional>
 
 class ATolvane;
 
@@ -37,6 +38,9 @@ struct ListenerRow {
 };
 
 extern const std::array<ListenerRow, 8> ListenerTable;
+
+// The first row for a notification; the device is not compared.
+std::optional<std::size_t> listenerRow(UInt32 channel, AudioPropertyID property, Boolean isInput);
 
 // Requested sample rate by rate-selector tag; any other tag requests the last entry's rate.
 inline constexpr std::array<UInt32, 3> SampleRateByTag = {96000, 48000, 44100};
