@@ -1,0 +1,181 @@
+#include "AButton.h"
+#include "AMatrix.h"
+#include "ATextField.h"
+#include "PanelHarness.h"
+
+#include <gtest/gtest.h>
+
+using sim::AudioCall;
+using sim::AudioOp;
+using sim::linearPCM;
+
+namespace {
+
+std::vector<AudioCall> formatWrites(const PanelHarness &h)
+{
+    return h.calls(AudioOp::StreamSetProperty);
+}
+
+AButton *cellWithTag(AMatrix *matrix, int tag)
+{
+    for (AButton *cell : matrix->cells())
+        if (cell->tag() == tag)
+            return cell;
+    return nullptr;
+}
+
+// The device lists these formats on both sides, in this order.
+sim::DeviceConfig withFormats(std::vector<AudioStreamBasicDescription> output,
+                              std::vector<AudioStreamBasicDescription> input)
+{
+    sim::DeviceConfig config = sim::DeviceConfig::zorvex();
+    config.output.physicalFormats = std::move(output);
+    config.input.physicalFormats = std::move(input);
+    return config;
+}
+
+} // namespace
+
+TEST(SampleRateSet, ChoosesTheFirstListedFormatAtTheRateInputSideFirst)
+{
+    const std::vector<AudioStreamBasicDescription> formats = {linearPCM(44100, 16, 2), linearPCM(48000, 24, 2),
+                                                              linearPCM(48000, 16, 2), linearPCM(96000, 24, 2)};
+    PanelHarness h(true, withFormats(formats, formats));
+    h.panel->enableControls(0);
+    AButton *cell48 = cellWithTag(h.panel->fSampleRate, 1);
+    ASSERT_NE(cell48, nullptr);
+    cell48->click();
+
+    const auto writes = formatWrites(h);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_EQ(writes[0].object, toUInt32(h.audio.streams(h.device, 1).front()));
+    EXPECT_EQ(writes[1].object, toUInt32(h.audio.streams(h.device, 0).front()));
+    for (const AudioCall &w : writes) {
+        EXPECT_EQ(w.property, kAudioStreamPropertyPhysicalFormat);
+        EXPECT_EQ(w.channel, 0u);
+        EXPECT_EQ(w.size, 40u);
+        EXPECT_EQ(w.formatValue(), linearPCM(48000, 24, 2)) << "the first 48000 record, byte for byte";
+    }
+    EXPECT_EQ(h.panel->fSampleRate->selectedCell(), cell48);
+}
+
+TEST(SampleRateSet, EachSideIsIndependentAndAnUnlistedRateLeavesItAlone)
+{
+    PanelHarness h(true, withFormats({linearPCM(44100, 16, 2), linearPCM(48000, 16, 2)}, {linearPCM(44100, 16, 2)}));
+    h.panel->setHwSampleRate(48000, 1);
+    h.panel->setHwSampleRate(48000, 0);
+    const auto writes = formatWrites(h);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0].object, toUInt32(h.audio.streams(h.device, 0).front()));
+
+    h.audio.clearJournal();
+    h.audio.failWhen([](const AudioCall &c) { return c.isInput == 1 && c.property == kAudioDevicePropertyStreams; });
+    h.panel->setHwSampleRate(44100, 1);
+    h.panel->setHwSampleRate(44100, 0);
+    EXPECT_EQ(formatWrites(h).size(), 1u) << "a failed input side does not stop the output side";
+}
+
+TEST(SampleRateSet, RateMustMatchExactly)
+{
+    AudioStreamBasicDescription almost = linearPCM(47999.99, 24, 2);
+    PanelHarness h(true, withFormats({almost}, {almost}));
+    h.panel->setHwSampleRate(48000, 0);
+    EXPECT_TRUE(formatWrites(h).empty());
+}
+
+TEST(SampleRateSet, TagsOutsideTheTableRequest44100)
+{
+    for (int tag : {3, -1, 1000}) {
+        PanelHarness h;
+        h.audio.clearJournal();
+        AButton sender;
+        sender.setTag(tag);
+        h.panel->setSampleRate(&sender);
+        const auto writes = formatWrites(h);
+        ASSERT_EQ(writes.size(), 2u) << tag;
+        EXPECT_EQ(writes[1].formatValue().mSampleRate, 44100.0) << tag;
+    }
+}
+
+TEST(SampleRateSet, ReadsWholeFormatRecordsOnly)
+{
+    PanelHarness h;
+    // 100 bytes announced: two whole 40-byte records and a fragment that must not be read.
+    h.audio.reportSizeWhen(
+        [](const AudioCall &c) {
+            return c.op == AudioOp::DeviceGetPropertyInfo && c.property == kAudioStreamPropertyPhysicalFormats;
+        },
+        100);
+    h.panel->setHwSampleRate(44100, 0);
+    const auto reads = h.calls(AudioOp::DeviceGetProperty);
+    ASSERT_FALSE(reads.empty());
+    EXPECT_EQ(reads.back().property, kAudioStreamPropertyPhysicalFormats);
+    EXPECT_EQ(reads.back().size, 80u);
+    EXPECT_EQ(formatWrites(h).size(), 1u);
+
+    h.audio.clearJournal();
+    h.panel->setHwSampleRate(96000, 0);
+    EXPECT_TRUE(formatWrites(h).empty()) << "96000 is the fifth record, beyond the two read";
+}
+
+TEST(SampleRateSet, FailedListReadsWriteNothing)
+{
+    const AudioPropertyID failing[] = {kAudioDevicePropertyStreams, kAudioStreamPropertyPhysicalFormats};
+    for (AudioPropertyID property : failing) {
+        PanelHarness h;
+        h.audio.failWhen([property](const AudioCall &c) { return c.property == property; });
+        h.panel->setHwSampleRate(48000, 0);
+        EXPECT_TRUE(formatWrites(h).empty()) << fourCCString(property);
+    }
+}
+
+TEST(SampleRateShow, ReadBackClassesSelectTagAndText)
+{
+    const std::pair<double, int> cases[] = {{92000, 1},   {92001, 0},   {46001, 1},     {46000, 2},
+                                            {44099.9, 2}, {88200, 1},   {32000, 2},     {192000, 0},
+                                            {96000, 0},   {48000, 1},   {44100, 2}};
+    const char *texts[] = {"96000 Hz", "48000 Hz", "44100 Hz"};
+    for (const auto &[rate, tag] : cases) {
+        const AudioStreamBasicDescription format = linearPCM(rate, 24, 2);
+        PanelHarness h(true, withFormats({format}, {format}));
+        h.panel->outputSampleRateChanged();
+        ASSERT_NE(h.panel->fSampleRate->selectedCell(), nullptr) << rate;
+        EXPECT_EQ(h.panel->fSampleRate->selectedCell()->tag(), tag) << rate;
+        EXPECT_EQ(h.panel->fSampleText->stringValue().toStdString(), texts[tag]) << rate;
+    }
+}
+
+TEST(SampleRateShow, OnlyTheOutputSideIsShown)
+{
+    PanelHarness h(true, withFormats({linearPCM(96000, 24, 2)}, {linearPCM(48000, 24, 2)}));
+    h.panel->inputSampleRateChanged();
+    EXPECT_EQ(h.panel->fSampleRate->selectedCell(), nullptr);
+    EXPECT_TRUE(h.audio.journal().empty());
+    h.panel->outputSampleRateChanged();
+    EXPECT_EQ(h.panel->fSampleRate->selectedCell()->tag(), 0);
+}
+
+TEST(SampleRateShow, FailedReadsLeaveSelectorAndText)
+{
+    PanelHarness h(true, withFormats({linearPCM(96000, 24, 2)}, {linearPCM(96000, 24, 2)}));
+    h.panel->fSampleRate->selectCellWithTag(2);
+    h.panel->fSampleText->setStringValue(QStringLiteral("44100 Hz"));
+    h.audio.failWhen([](const AudioCall &c) { return c.property == kAudioStreamPropertyPhysicalFormat; });
+    h.panel->outputSampleRateChanged();
+    EXPECT_EQ(h.panel->fSampleRate->selectedCell()->tag(), 2);
+    EXPECT_EQ(h.panel->fSampleText->stringValue(), QStringLiteral("44100 Hz"));
+}
+
+TEST(SampleRateMatrix, ForcingOneSelectKeepsTheUsersCellOnly)
+{
+    PanelHarness h;
+    AMatrix *m = h.panel->fSampleRate;
+    m->selectCellWithTag(0);
+    cellWithTag(m, 2)->setState(1); // a second selected cell
+    h.panel->forcingOneSelect(m);
+    int selected = 0;
+    for (AButton *cell : m->cells())
+        selected += cell->state();
+    EXPECT_EQ(selected, 1);
+    EXPECT_EQ(m->selectedCell()->tag(), 0);
+}
