@@ -7,8 +7,9 @@
 
 #include <QMainWindow>
 #include <array>
-#include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 class AButton;
 class AMatrix;
@@ -122,9 +123,21 @@ public slots:
 private:
     static constexpr UInt32 kFactorySampleRate = 44100;
 
+    // Runs the read-backs that other threads have queued, in arrival order.
+    Q_INVOKABLE void drainReadBacks();
+
     std::unique_ptr<Ui::ATolvane> m_ui;
+
+    struct PendingReadBack {
+        std::size_t row;
+        std::uint32_t generation;
+    };
+    // Read-backs requested from other threads. The mutex is the only hand-over between those
+    // threads and the window's: the wake-up posted to the window carries no data.
+    std::mutex m_pendingMutex;
+    std::vector<PendingReadBack> m_pending;
     // Bumped per listener row each time that row's listener is removed.
-    std::array<std::atomic<std::uint32_t>, 8> m_listenerGeneration{};
+    std::array<std::uint32_t, 8> m_listenerGeneration{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
 

@@ -98,32 +98,51 @@ void ATolvane::removeSelectorOnChannel(UInt32 channel, AudioPropertyID property,
                                       PanelPropertyListener);
     // Once the removal has returned no new notification arrives; read-backs already queued for
     // this row are made stale here so that none reaches the panel afterwards.
-    if (const std::optional<std::size_t> row = listenerRow(channel, property, static_cast<Boolean>(direction)))
+    if (const std::optional<std::size_t> row = listenerRow(channel, property, static_cast<Boolean>(direction))) {
+        std::lock_guard lock(m_pendingMutex);
         ++m_listenerGeneration[*row];
+    }
 }
 
 void ATolvane::performReadBack(std::size_t row)
 {
     if (row >= ListenerTable.size())
         return;
-    const auto readBack = ListenerTable[row].selector;
     if (QThread::currentThread() == thread()) {
-        (this->*readBack)();
+        (this->*ListenerTable[row].selector)();
         return;
     }
-    const std::uint32_t generation = m_listenerGeneration[row].load();
-    QMetaObject::invokeMethod(
-        this,
-        [this, row, readBack, generation] {
-            if (m_listenerGeneration[row].load() != generation)
-                return;
-            // An exception must not unwind through the event loop.
-            try {
-                (this->*readBack)();
-            } catch (...) {
-            }
-        },
-        Qt::QueuedConnection);
+    bool wake = false;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        wake = m_pending.empty();
+        m_pending.push_back({row, m_listenerGeneration[row]});
+    }
+    // One wake-up per batch: a storm of notifications costs one event, not one per
+    // notification. Invoked by name so that nothing of ours crosses threads outside the mutex.
+    if (wake)
+        QMetaObject::invokeMethod(this, "drainReadBacks", Qt::QueuedConnection);
+}
+
+void ATolvane::drainReadBacks()
+{
+    std::vector<PendingReadBack> batch;
+    {
+        std::lock_guard lock(m_pendingMutex);
+        batch.swap(m_pending);
+    }
+    for (const PendingReadBack &pending : batch) {
+        {
+            std::lock_guard lock(m_pendingMutex);
+            if (m_listenerGeneration[pending.row] != pending.generation)
+                continue;
+        }
+        // An exception must not unwind through the event loop.
+        try {
+            (this->*ListenerTable[pending.row].selector)();
+        } catch (...) {
+        }
+    }
 }
 
 std::optional<std::size_t> listenerRow(UInt32 channel, AudioPropertyID property, Boolean isInput)
