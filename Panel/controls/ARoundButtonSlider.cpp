@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -19,12 +20,17 @@ struct TitleAttributes {
     QColor color;
 };
 
-// Shared by every slider of the process, made on first use. The face the system lacks is
-// replaced by the closest sans-serif one.
+// Shared by every slider of the process, made on first use. Where the system lacks the
+// panel's face, its own general-purpose face stands in, at the same point size.
 const TitleAttributes &titleAttributes(bool regular)
 {
     auto make = [](qreal points) {
-        QFont font(QStringLiteral("Lucida Grande"));
+        static const QString family = [] {
+            const QString preferred = QStringLiteral("Lucida Grande");
+            return QFontDatabase::hasFamily(preferred) ? preferred
+                                                       : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+        }();
+        QFont font(family);
         font.setStyleHint(QFont::SansSerif);
         font.setPointSizeF(points);
         return TitleAttributes{font, Qt::black};
@@ -103,7 +109,11 @@ void ARoundButtonSlider::setDoubleValueNotLinked(double value)
 
 void ARoundButtonSlider::markThumbForRedraw()
 {
-    update(thumbRectForValue(fValue).toAlignedRect());
+    // Only the part inside the slider: a value far outside the bounds must not turn into an
+    // integer rectangle that overflows.
+    const QRectF thumb = thumbRectForValue(fValue).intersected(QRectF(rect()));
+    if (!thumb.isEmpty())
+        update(thumb.toAlignedRect());
 }
 
 void ARoundButtonSlider::setLinked(bool flag)
@@ -223,10 +233,18 @@ QSizeF ARoundButtonSlider::thumbSize() const
     return fButtonImage.deviceIndependentSize();
 }
 
+double ARoundButtonSlider::valueFraction() const
+{
+    const double f = (maxValue() - doubleValue()) / (maxValue() - minValue());
+    // Equal bounds, or a value with no place on the track, put the thumb at the bottom rather
+    // than at a position that is not a number.
+    return std::isfinite(f) ? f : 1.0;
+}
+
 QRectF ARoundButtonSlider::thumbRectForValue(double) const
 {
     const QSizeF thumb = thumbSize();
-    const float f = static_cast<float>((maxValue() - doubleValue()) / (maxValue() - minValue()));
+    const float f = static_cast<float>(valueFraction());
     const double x = 0.5 * (width() - thumb.width());
     const double y = f * (height() - thumb.height());
     return {x, y, thumb.width(), thumb.height()};
@@ -302,27 +320,30 @@ void ARoundButtonSlider::buildBackgroundImage()
 
 void ARoundButtonSlider::paintEvent(QPaintEvent *event)
 {
-    if (fButtonImage.isNull())
+    // A thumb made for another screen density is made again for this one.
+    if (fButtonImage.isNull() || fButtonImage.devicePixelRatio() != devicePixelRatioF())
         makeButtonImage();
     if (fBackgroundImage.isNull())
         buildBackgroundImage();
-    const QRectF r = event->rect();
-    QPainter painter(this);
-    const qreal trackRatio = fBackgroundImage.devicePixelRatio();
-    painter.drawPixmap(r, fBackgroundImage,
-                       QRectF(r.x() * trackRatio, r.y() * trackRatio, r.width() * trackRatio, r.height() * trackRatio));
 
     const QSizeF thumb = thumbSize();
-    const double f = (maxValue() - doubleValue()) / (maxValue() - minValue());
-    const QRectF thumbRect(0.5 * (width() - thumb.width()), f * (height() - thumb.height()), thumb.width(),
-                           thumb.height());
-    const QRectF d = thumbRect.intersected(r);
-    if (d.isEmpty())
-        return;
-    const qreal ratio = fButtonImage.devicePixelRatio();
-    const QRectF source = d.translated(-thumbRect.topLeft());
-    painter.drawPixmap(d, fButtonImage,
-                       QRectF(source.x() * ratio, source.y() * ratio, source.width() * ratio, source.height() * ratio));
+    const QRectF thumbRect(0.5 * (width() - thumb.width()), valueFraction() * (height() - thumb.height()),
+                           thumb.width(), thumb.height());
+    const qreal trackRatio = fBackgroundImage.devicePixelRatio();
+    const qreal thumbRatio = fButtonImage.devicePixelRatio();
+    QPainter painter(this);
+    // Each rectangle of the region on its own: the old and new places of a moved thumb are
+    // two small areas, not the span between them.
+    for (const QRect &area : event->region()) {
+        const QRectF r(area);
+        painter.drawPixmap(r, fBackgroundImage,
+                           QRectF(r.topLeft() * trackRatio, r.size() * trackRatio));
+        const QRectF d = thumbRect.intersected(r);
+        if (d.isEmpty())
+            continue;
+        const QRectF source = d.translated(-thumbRect.topLeft());
+        painter.drawPixmap(d, fButtonImage, QRectF(source.topLeft() * thumbRatio, source.size() * thumbRatio));
+    }
 }
 
 // ---- mouse and focus ----
@@ -333,6 +354,7 @@ void ARoundButtonSlider::mousePressEvent(QMouseEvent *event)
         QWidget::mousePressEvent(event);
         return;
     }
+    abandonTracking();
     fLastPoint = event->position();
     fTracking = fCell->startTrackingAt(fLastPoint, *this);
     if (fTracking)
@@ -356,6 +378,29 @@ void ARoundButtonSlider::mouseReleaseEvent(QMouseEvent *event)
     fTracking = false;
     // A refused press never reaches the stop step, so a click beside the thumb moves nothing.
     fCell->stopTracking(fLastPoint, event->position(), *this, true);
+}
+
+void ARoundButtonSlider::abandonTracking()
+{
+    if (!fTracking)
+        return;
+    fTracking = false;
+    // The release will not come: end the drag where the pointer last was, so that the panel
+    // does not keep treating the fader as held.
+    fCell->stopTracking(fLastPoint, fLastPoint, *this, false);
+}
+
+void ARoundButtonSlider::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    abandonTracking();
+}
+
+void ARoundButtonSlider::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        abandonTracking();
 }
 
 void ARoundButtonSlider::focusInEvent(QFocusEvent *event)

@@ -56,6 +56,8 @@ public:
     // Thumb geometry and pictures, in the slider's own top-left coordinates.
     QSizeF thumbSize() const;
     QRectF thumbRectForValue(double value) const;
+    // Where the value sits between the bounds: 0 at the upper bound, 1 at the lower one.
+    double valueFraction() const;
     void makeButtonImage();
     const QPixmap &buttonImage() const { return fButtonImage; }
     bool hasBackgroundImage() const { return !fBackgroundImage.isNull(); }
@@ -80,6 +82,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QString otherSliderName() const;
@@ -87,6 +91,7 @@ private:
     ARoundButtonSlider *resolvePartner() const;
     void markThumbForRedraw();
     void buildBackgroundImage();
+    void abandonTracking();
 
     double fValue = 0.0;
     double fMinValue = 0.0;

@@ -4,7 +4,7 @@
 
 bool ARoundButtonSliderCell::startTrackingAt(QPointF p, ARoundButtonSlider &view)
 {
-    const double f = (view.maxValue() - view.doubleValue()) / (view.maxValue() - view.minValue());
+    const double f = view.valueFraction();
     const QSizeF thumb = view.thumbSize();
     const double left = (view.width() - thumb.width()) * 0.5;
     const double top = f * (view.height() - thumb.height());
