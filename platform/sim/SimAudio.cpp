@@ -37,6 +37,40 @@ UInt32 copyRecords(const std::vector<T> &records, UInt32 offered, std::span<std:
     return static_cast<UInt32>(bytes);
 }
 
+// Where a read is filled. While a size limit is in force the answer is built aside and only
+// the allowed bytes reach the caller, so a limited read writes no byte past the size it reports.
+class ReadTarget {
+public:
+    ReadTarget(std::span<std::byte> caller, std::optional<UInt32> limit)
+        : m_caller(caller)
+        , m_limit(limit)
+        , m_out(caller)
+    {
+        if (m_limit && *m_limit < caller.size()) {
+            m_scratch.resize(caller.size());
+            m_out = m_scratch;
+        }
+    }
+
+    std::span<std::byte> out() const { return m_out; }
+
+    // Hands the first `filled` bytes, cut to the limit, to the caller; returns how many.
+    UInt32 deliver(UInt32 filled)
+    {
+        if (m_limit)
+            filled = std::min(*m_limit, filled);
+        if (m_out.data() != m_caller.data() && filled > 0)
+            std::memcpy(m_caller.data(), m_out.data(), filled);
+        return filled;
+    }
+
+private:
+    std::span<std::byte> m_caller;
+    std::optional<UInt32> m_limit;
+    std::vector<std::byte> m_scratch;
+    std::span<std::byte> m_out;
+};
+
 } // namespace
 
 const char *toString(AudioOp op)
@@ -301,9 +335,8 @@ OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &i
             std::vector<AudioDeviceID> ids;
             for (const Device &d : m_devices)
                 ids.push_back(d.id);
-            ioSize = copyRecords(ids, ioSize, outData);
-            if (auto size = sizeOverride(call))
-                ioSize = std::min(*size, ioSize);
+            ReadTarget target(outData, sizeOverride(call));
+            ioSize = target.deliver(copyRecords(ids, ioSize, target.out()));
             call.data.assign(outData.begin(), outData.begin() + ioSize);
         } else {
             status = kAudioHardwareUnknownPropertyError;
@@ -363,12 +396,13 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
     OSStatus status = begin(call);
     const Device *device = findDevice(id);
     Side *side = findSide(id, isInput);
+    ReadTarget target(outData, sizeOverride(call));
     auto putScalar = [&](auto value) {
         if (ioSize < sizeof(value)) {
             status = kAudioHardwareBadPropertySizeError;
             return;
         }
-        std::memcpy(outData.data(), &value, sizeof(value));
+        std::memcpy(target.out().data(), &value, sizeof(value));
         ioSize = sizeof(value);
     };
     if (status != noErr) {
@@ -392,17 +426,16 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
         std::vector<AudioStreamID> ids;
         for (const Stream &s : side->streams)
             ids.push_back(s.id);
-        ioSize = copyRecords(ids, ioSize, outData);
+        ioSize = copyRecords(ids, ioSize, target.out());
     } else if (property == kAudioStreamPropertyPhysicalFormats) {
-        ioSize = copyRecords(side->physicalFormats, ioSize, outData);
+        ioSize = copyRecords(side->physicalFormats, ioSize, target.out());
     } else if (property == kAudioDevicePropertyStreamFormat) {
         putScalar(side->format);
     } else {
         status = kAudioHardwareUnknownPropertyError;
     }
     if (status == noErr) {
-        if (auto size = sizeOverride(call))
-            ioSize = std::min(*size, ioSize);
+        ioSize = target.deliver(ioSize);
         call.data.assign(outData.begin(), outData.begin() + ioSize);
     }
     finish(std::move(call), status);
@@ -461,11 +494,7 @@ OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boo
                 status = kAudioHardwareUnknownPropertyError;
             } else {
                 const Float32 stored = storedVolume(*device, readValue<Float32>(data));
-                if (stored != side->volume[channel]) {
-                    side->volume[channel] = stored;
-                    changes.push_back({id, channel, isInput, kAudioDevicePropertyVolumeScalar});
-                    changes.push_back({id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
-                }
+                changes = volumeChanges(*device, *side, isInput, channel, stored);
             }
         } else if (property == kAudioDevicePropertyMute) {
             const UInt32 mute = readValue<UInt32>(data) != 0 ? 1 : 0;
@@ -495,12 +524,13 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
     AudioCall call{AudioOp::StreamGetProperty, toUInt32(id), channel, 0, property, ioSize, {}, noErr};
     OSStatus status = begin(call);
     auto [device, side] = findStream(id);
+    ReadTarget target(outData, sizeOverride(call));
     auto put = [&](const auto &value) {
         if (ioSize < sizeof(value)) {
             status = kAudioHardwareBadPropertySizeError;
             return;
         }
-        std::memcpy(outData.data(), &value, sizeof(value));
+        std::memcpy(target.out().data(), &value, sizeof(value));
         ioSize = sizeof(value);
     };
     if (status != noErr) {
@@ -516,8 +546,7 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
         status = kAudioHardwareUnknownPropertyError;
     }
     if (status == noErr) {
-        if (auto size = sizeOverride(call))
-            ioSize = std::min(*size, ioSize);
+        ioSize = target.deliver(ioSize);
         call.data.assign(outData.begin(), outData.begin() + ioSize);
     }
     finish(std::move(call), status);
@@ -617,20 +646,33 @@ std::size_t SimAudioSystem::listenerCount() const
 
 void SimAudioSystem::externalSetVolume(AudioDeviceID id, Boolean isInput, UInt32 channel, Float32 scalar)
 {
-    bool changed = false;
+    std::vector<Notification> changes;
     {
         std::lock_guard lock(m_stateMutex);
         Side *side = findSide(id, isInput);
         if (!side || channel >= kChannels)
             return;
-        const Float32 stored = storedVolume(*findDevice(id), scalar);
-        changed = stored != side->volume[channel];
-        side->volume[channel] = stored;
+        const Device &device = *findDevice(id);
+        changes = volumeChanges(device, *side, isInput, channel, storedVolume(device, scalar));
     }
-    if (changed) {
-        queueNotification({id, channel, isInput, kAudioDevicePropertyVolumeScalar});
-        queueNotification({id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
-    }
+    for (const Notification &n : changes)
+        queueNotification(n);
+}
+
+// Stores the level; the decibels are notified only when they moved too, as at the curve's
+// floor two levels share one decibel value.
+std::vector<SimAudioSystem::Notification> SimAudioSystem::volumeChanges(const Device &device, Side &side,
+                                                                        Boolean isInput, UInt32 channel, Float32 stored)
+{
+    std::vector<Notification> changes;
+    const Float32 old = side.volume[channel];
+    if (stored == old)
+        return changes;
+    side.volume[channel] = stored;
+    changes.push_back({device.id, channel, isInput, kAudioDevicePropertyVolumeScalar});
+    if (device.decibels(stored) != device.decibels(old))
+        changes.push_back({device.id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
+    return changes;
 }
 
 void SimAudioSystem::externalSetMute(AudioDeviceID id, Boolean isInput, UInt32 channel, UInt32 mute)

@@ -189,6 +189,8 @@ private:
     Side *findSide(AudioDeviceID id, Boolean isInput);
     std::pair<Device *, Side *> findStream(AudioStreamID id);
     Float32 storedVolume(const Device &device, Float32 scalar) const;
+    static std::vector<Notification> volumeChanges(const Device &device, Side &side, Boolean isInput, UInt32 channel,
+                                                   Float32 stored);
     void queueNotification(const Notification &n);
     void notificationLoop();
 

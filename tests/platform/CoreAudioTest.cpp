@@ -1,0 +1,176 @@
+#include "CoreAudio.h"
+#include "SimAudio.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr std::byte kCanary{0xA5};
+
+// Fills every byte of whatever span it is handed, so that a wrapper passing more than the
+// caller offered shows up as bytes written past the offered size.
+class GreedyBackend final : public AudioHardwareBackend {
+public:
+    int calls = 0;
+
+    OSStatus hardwareGetPropertyInfo(AudioPropertyID, UInt32 &outSize) override
+    {
+        ++calls;
+        outSize = 4;
+        return noErr;
+    }
+    OSStatus hardwareGetProperty(AudioPropertyID, UInt32 &, std::span<std::byte> out) override { return fill(out); }
+    OSStatus deviceGetPropertyInfo(AudioDeviceID, UInt32, Boolean, AudioPropertyID, UInt32 &outSize) override
+    {
+        ++calls;
+        outSize = 4;
+        return noErr;
+    }
+    OSStatus deviceGetProperty(AudioDeviceID, UInt32, Boolean, AudioPropertyID, UInt32 &,
+                               std::span<std::byte> out) override
+    {
+        return fill(out);
+    }
+    OSStatus deviceGetName(AudioDeviceID, UInt32, Boolean, AudioPropertyID, UInt32 &, CFStringRef &) override
+    {
+        ++calls;
+        return noErr;
+    }
+    OSStatus deviceSetProperty(AudioDeviceID, UInt32, Boolean, AudioPropertyID, std::span<const std::byte>) override
+    {
+        ++calls;
+        return noErr;
+    }
+    OSStatus streamGetProperty(AudioStreamID, UInt32, AudioPropertyID, UInt32 &, std::span<std::byte> out) override
+    {
+        return fill(out);
+    }
+    OSStatus streamSetProperty(AudioStreamID, UInt32, AudioPropertyID, std::span<const std::byte>) override
+    {
+        ++calls;
+        return noErr;
+    }
+    OSStatus deviceAddPropertyListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, AudioDevicePropertyListenerProc,
+                                       void *) override
+    {
+        ++calls;
+        return noErr;
+    }
+    OSStatus deviceRemovePropertyListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID,
+                                          AudioDevicePropertyListenerProc) override
+    {
+        ++calls;
+        return noErr;
+    }
+
+private:
+    OSStatus fill(std::span<std::byte> out)
+    {
+        ++calls;
+        for (std::byte &b : out)
+            b = std::byte{0x11};
+        return noErr;
+    }
+};
+
+struct InstalledBackend {
+    explicit InstalledBackend(AudioHardwareBackend *backend) { SetAudioHardwareBackend(backend); }
+    ~InstalledBackend() { SetAudioHardwareBackend(nullptr); }
+};
+
+OSStatus ignoreNotification(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *)
+{
+    return noErr;
+}
+
+} // namespace
+
+TEST(FourCharCode, PacksFirstCharacterHigh)
+{
+    EXPECT_EQ(toUInt32(kAudioDevicePropertyVolumeScalar), 0x766F6C6Du);
+    EXPECT_EQ(toUInt32(kAudioDevicePropertyVolumeDecibels), 0x766F6C64u);
+    EXPECT_EQ(toUInt32(kAudioDevicePropertyMute), 0x6D757465u);
+    EXPECT_EQ(toUInt32(kAudioDevicePropertyStreamFormat), 0x73666D74u);
+    EXPECT_EQ(toUInt32(kAudioStreamPropertyPhysicalFormat), 0x70667420u) << "the blank is the low byte";
+    EXPECT_EQ(toUInt32(kAudioHardwarePropertyDevices), 0x64657623u);
+    EXPECT_EQ(kAudioHardwareBadPropertySizeError, 0x2173697A);
+}
+
+TEST(FourCharCode, PrintsBackInCharacterOrder)
+{
+    EXPECT_EQ(fourCCString(kAudioDevicePropertyVolumeScalar), "volm");
+    EXPECT_EQ(fourCCString(kAudioStreamPropertyPhysicalFormat), "pft ");
+    EXPECT_EQ(fourCCString(AudioPropertyID{0x00416263}), "?Abc");
+}
+
+TEST(AudioWrappers, RefuseASizeLargerThanTheBufferBeforeTheBackendSeesIt)
+{
+    GreedyBackend backend;
+    InstalledBackend installed(&backend);
+    std::array<std::byte, 8> storage;
+    storage.fill(kCanary);
+    const std::span<std::byte> four = std::span(storage).first(4);
+    const AudioDeviceID device{0x100};
+
+    UInt32 size = 8;
+    EXPECT_EQ(AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, four), kAudioHardwareBadPropertySizeError);
+    size = 8;
+    EXPECT_EQ(AudioDeviceGetProperty(device, 1, 1, kAudioDevicePropertyVolumeScalar, &size, four),
+              kAudioHardwareBadPropertySizeError);
+    size = 5;
+    EXPECT_EQ(AudioStreamGetProperty(AudioStreamID{0x101}, 0, kAudioStreamPropertyDirection, &size, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioDeviceSetProperty(device, nullptr, 1, 1, kAudioDevicePropertyVolumeScalar, 8, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioStreamSetProperty(AudioStreamID{0x101}, nullptr, 0, kAudioStreamPropertyPhysicalFormat, 40, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioDeviceGetProperty(device, 1, 1, kAudioDevicePropertyVolumeScalar, nullptr, four),
+              kAudioHardwareBadPropertySizeError);
+
+    EXPECT_EQ(backend.calls, 0);
+    for (std::byte b : storage)
+        EXPECT_EQ(b, kCanary);
+}
+
+TEST(AudioWrappers, HandTheBackendOnlyTheOfferedBytes)
+{
+    GreedyBackend backend;
+    InstalledBackend installed(&backend);
+    std::array<std::byte, 8> storage;
+    storage.fill(kCanary);
+
+    UInt32 size = 3;
+    EXPECT_EQ(AudioDeviceGetProperty(AudioDeviceID{0x100}, 1, 1, kAudioDevicePropertyVolumeScalar, &size, storage),
+              noErr);
+    size = 3;
+    EXPECT_EQ(AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, storage), noErr);
+    size = 3;
+    EXPECT_EQ(AudioStreamGetProperty(AudioStreamID{0x101}, 0, kAudioStreamPropertyDirection, &size, storage), noErr);
+
+    EXPECT_EQ(backend.calls, 3);
+    for (std::size_t i = 0; i < storage.size(); ++i)
+        EXPECT_EQ(storage[i], i < 3 ? std::byte{0x11} : kCanary) << "byte " << i;
+}
+
+TEST(AudioWrappers, WithoutABackendEveryCallAnswersNotRunning)
+{
+    InstalledBackend none(nullptr);
+    UInt32 size = 4;
+    Float32 value = 0;
+    EXPECT_EQ(AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr),
+              kAudioHardwareNotRunningError);
+    EXPECT_EQ(AudioDeviceGetProperty(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar, &size, bytesOf(value)),
+              kAudioHardwareNotRunningError);
+    EXPECT_EQ(AudioDeviceAddPropertyListener(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar,
+                                             ignoreNotification, nullptr),
+              kAudioHardwareNotRunningError);
+}
+
+TEST(AudioWrappers, RefuseAListenerWithoutAProcedure)
+{
+    sim::SimAudioSystem audio;
+    InstalledBackend installed(&audio);
+    const AudioDeviceID device = audio.addDevice();
+    EXPECT_NE(AudioDeviceAddPropertyListener(device, 1, 1, kAudioDevicePropertyVolumeScalar, nullptr, nullptr), noErr);
+    EXPECT_EQ(audio.listenerCount(), 0u);
+}
