@@ -1,0 +1,71 @@
+// One step of a fader drag on a linked pair, against the simulator's own set-and-read pair.
+// A linked step makes six device calls: write, level read and decibel read for the moved
+// channel, then the same for its partner.
+
+#include "ARoundButtonSlider.h"
+#include "BenchSupport.h"
+
+namespace {
+
+// 0.25 and 0.75 lie on different device steps, so every iteration really changes the level.
+double alternate(std::int64_t i)
+{
+    return (i & 1) ? 0.25 : 0.75;
+}
+
+void BM_DragStepLinkedPair(benchmark::State &state)
+{
+    bench::BoundPanel p;
+    p.panel->currPreference.m_nLink[0] = 1;
+    ARoundButtonSlider *slider = p.panel->fChannelLevel1;
+    slider->setIsDragging(true);
+    std::int64_t i = 0;
+    for (auto _ : state) {
+        slider->setDoubleValueNotLinked(alternate(i++));
+        p.panel->setChannelLevel(slider);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("journal off");
+    if (p.audio.volume(p.device, 1, 1) != p.audio.volume(p.device, 1, 2))
+        state.SkipWithError("the partner does not hold the moved channel's level");
+    p.audio.waitForNotifications();
+}
+
+void BM_SimSetGetPair(benchmark::State &state)
+{
+    bench::SimBinding s;
+    std::int64_t i = 0;
+    for (auto _ : state) {
+        const Float32 value = static_cast<Float32>(alternate(i++));
+        AudioDeviceSetProperty(s.device, nullptr, 1, 1, kAudioDevicePropertyVolumeScalar, sizeof(value),
+                               bytesOf(value));
+        Float32 read = 0;
+        UInt32 size = sizeof(read);
+        AudioDeviceGetProperty(s.device, 1, 1, kAudioDevicePropertyVolumeScalar, &size, bytesOf(read));
+        benchmark::DoNotOptimize(read);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("journal off");
+    s.audio.waitForNotifications();
+}
+
+} // namespace
+
+BENCHMARK(BM_DragStepLinkedPair)->UseRealTime();
+BENCHMARK(BM_SimSetGetPair)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    return bench::runBenchmarks(argc, argv, [](const std::map<std::string, bench::Figures> &figures) {
+        const bench::Figures *drag = bench::find(figures, "BM_DragStepLinkedPair");
+        const bench::Figures *floor = bench::find(figures, "BM_SimSetGetPair");
+        if (!drag || !floor || floor->nanosecondsPerIteration <= 0) {
+            std::printf("summary: mixer: no figures (filtered out or failed)\n");
+            return;
+        }
+        std::printf("summary: mixer: linked drag step %.2f us, simulator set+get pair %.2f us, ratio %.2fx "
+                    "(journal off, no latency)\n",
+                    drag->nanosecondsPerIteration / 1e3, floor->nanosecondsPerIteration / 1e3,
+                    drag->nanosecondsPerIteration / floor->nanosecondsPerIteration);
+    });
+}
