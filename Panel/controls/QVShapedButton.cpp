@@ -1,0 +1,242 @@
+#include "QVShapedButton.h"
+
+#include "QVDarkenedImage.h"
+
+#include <QEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QRegion>
+#include <cmath>
+
+namespace {
+
+// A picture among the application's resources, by the name it was drawn under; the
+// double-density file where the screen wants it and the resources hold one.
+QImage bitmapNamed(const QString &name, qreal devicePixelRatio = 1.0)
+{
+    if (name.isEmpty())
+        return {};
+    const QString base = QStringLiteral(":/pictures/") + name;
+    if (devicePixelRatio > 1.0) {
+        QImage dense(base + QStringLiteral("@2x.png"));
+        if (!dense.isNull()) {
+            dense.setDevicePixelRatio(2.0);
+            return dense;
+        }
+    }
+    return QImage(base + QStringLiteral(".png"));
+}
+
+// A disabled key shows its normal picture faintly, whatever its state.
+constexpr float kDisabledFraction = 0.4f;
+
+// Below this saturation an accent reads as grey, the graphite look.
+constexpr float kGraphiteSaturation = 0.25f;
+
+} // namespace
+
+QVShapedButton::QVShapedButton(QWidget *parent) : AButton(parent)
+{
+    setFlat(true);
+}
+
+void QVShapedButton::setImage(const QImage &image, const QString &name)
+{
+    fImage = image;
+    fImageName = name;
+    fHitBitmap = QImage();
+    // Only a picture with alpha shapes the button; without, the whole bounds take clicks.
+    if (!image.isNull() && image.hasAlphaChannel()) {
+        fHitBitmap = image.format() == QImage::Format_RGBA8888 ||
+                             image.format() == QImage::Format_RGBA8888_Premultiplied
+                         ? image
+                         : image.convertToFormat(QImage::Format_RGBA8888);
+    }
+    updateMask();
+    updateGeometry();
+    update();
+}
+
+void QVShapedButton::setImageName(const QString &name)
+{
+    setImage(bitmapNamed(name), name);
+}
+
+void QVShapedButton::setAlternateImage(const QImage &image, const QString &name)
+{
+    installAlternateImage(image, name);
+    updateImageBaseName();
+}
+
+void QVShapedButton::setAlternateImageName(const QString &name)
+{
+    installAlternateImage(bitmapNamed(name), name);
+    fAwaitsAwake = true;
+}
+
+void QVShapedButton::installAlternateImage(const QImage &image, const QString &name)
+{
+    fAlternateImage = image;
+    fAlternateImageName = image.isNull() ? QString() : name;
+    update();
+}
+
+void QVShapedButton::awakeFromNib()
+{
+    fAwaitsAwake = false;
+    updateImageBaseName();
+    controlTintChanged();
+}
+
+void QVShapedButton::updateImageBaseName()
+{
+    if (fAlternateImage.isNull() || fAlternateImageName.isEmpty())
+        return;
+    const qsizetype at = fAlternateImageName.indexOf(QLatin1String("Aqua"), 0, Qt::CaseSensitive);
+    if (at < 0)
+        return;
+    setImageBaseName(fAlternateImageName.first(at));
+}
+
+bool QVShapedButton::graphiteTint() const
+{
+    return controlTintColor().hsvSaturationF() < kGraphiteSaturation;
+}
+
+QColor QVShapedButton::controlTintColor() const
+{
+    return palette().color(QPalette::Active, QPalette::Highlight);
+}
+
+void QVShapedButton::controlTintChanged()
+{
+    if (!imageBaseName_)
+        return;
+    const QString name = *imageBaseName_ + (graphiteTint() ? QStringLiteral("Graphite") : QStringLiteral("Aqua"));
+    QImage variant = bitmapNamed(name);
+    if (!variant.isNull()) {
+        installAlternateImage(variant, name);
+        return;
+    }
+    QColor tint = controlTintColor();
+    tint.setAlphaF(0.5f);
+    installAlternateImage(darkenedImageWithColor(fImage, tint), QString());
+}
+
+QVShapedButton::ImageChoice QVShapedButton::chooseImage(bool enabled, bool highlighted, bool showsState, bool on)
+{
+    if (!enabled)
+        return {false, false, kDisabledFraction};
+    if (highlighted)
+        return {true, showsState, 1.0f};
+    return {showsState && on, false, 1.0f};
+}
+
+QImage QVShapedButton::pictureForScreen(const QImage &picture, const QString &name) const
+{
+    if (devicePixelRatioF() > 1.0 && !name.isEmpty()) {
+        const QImage dense = bitmapNamed(name, devicePixelRatioF());
+        if (!dense.isNull())
+            return dense;
+    }
+    return picture;
+}
+
+void QVShapedButton::paintEvent(QPaintEvent *)
+{
+    const ImageChoice choice = chooseImage(isEnabled(), isDown(), isCheckable(), isChecked());
+    QImage picture;
+    if (choice.alternate && !fAlternateImage.isNull())
+        picture = pictureForScreen(fAlternateImage, fAlternateImageName);
+    else
+        picture = pictureForScreen(fImage, fImageName);
+    if (choice.darkened && !picture.isNull()) {
+        const qreal ratio = picture.devicePixelRatio();
+        QColor highlight = palette().color(QPalette::Active, QPalette::Light);
+        highlight.setAlphaF(0.5f);
+        // Pixel for pixel, so a double-density picture keeps its density.
+        picture = darkenedImageWithColor(picture, QSizeF(picture.size()), highlight);
+        picture.setDevicePixelRatio(ratio);
+    }
+    if (picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.setOpacity(choice.fraction);
+    painter.drawImage(QPointF(0, 0), picture);
+}
+
+bool QVShapedButton::hitTest(QPointF point) const
+{
+    // Left and top edges inside, right and bottom edges outside.
+    if (!(point.x() >= 0 && point.y() >= 0 && point.x() < width() && point.y() < height()))
+        return false;
+    if (fHitBitmap.isNull())
+        return true;
+    const qreal ratio = fHitBitmap.devicePixelRatio();
+    const double column = std::trunc(point.x() * ratio);
+    const double row = std::trunc(point.y() * ratio);
+    // A bitmap smaller than the bounds leaves the rest of them unclickable.
+    if (column >= fHitBitmap.width() || row >= fHitBitmap.height())
+        return false;
+    const uchar *pixel = fHitBitmap.constScanLine(static_cast<int>(row)) + static_cast<qsizetype>(column) * 4;
+    return pixel[3] >= 128;
+}
+
+bool QVShapedButton::hitButton(const QPoint &pos) const
+{
+    return hitTest(QPointF(pos));
+}
+
+void QVShapedButton::updateMask()
+{
+    // The mask is what makes a click on a clear pixel go to the widget behind the button,
+    // through Qt's own choice of the widget under the pointer.
+    if (fHitBitmap.isNull()) {
+        clearMask();
+        return;
+    }
+    QRegion shape;
+    for (int y = 0; y < height(); ++y) {
+        int runStart = -1;
+        for (int x = 0; x <= width(); ++x) {
+            const bool hit = x < width() && hitTest(QPointF(x, y));
+            if (hit && runStart < 0)
+                runStart = x;
+            else if (!hit && runStart >= 0) {
+                shape += QRect(runStart, y, x - runStart, 1);
+                runStart = -1;
+            }
+        }
+    }
+    // An empty mask would mean "no mask" to Qt; a button with no opaque pixel takes no click.
+    if (shape.isEmpty())
+        shape = QRegion(-1, -1, 1, 1);
+    setMask(shape);
+}
+
+QSize QVShapedButton::sizeHint() const
+{
+    if (fImage.isNull())
+        return AButton::sizeHint();
+    return fImage.deviceIndependentSize().toSize();
+}
+
+bool QVShapedButton::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish && fAwaitsAwake)
+        awakeFromNib();
+    return AButton::event(event);
+}
+
+void QVShapedButton::changeEvent(QEvent *event)
+{
+    AButton::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        controlTintChanged();
+}
+
+void QVShapedButton::resizeEvent(QResizeEvent *event)
+{
+    AButton::resizeEvent(event);
+    updateMask();
+}

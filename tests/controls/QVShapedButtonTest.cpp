@@ -1,0 +1,290 @@
+#include "QVShapedButton.h"
+
+#include "ControlsHarness.h"
+#include "QVDarkenedImage.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Choice = QVShapedButton::ImageChoice;
+
+const QColor kBlueAccent(0x30, 0x8c, 0xc6);
+const QColor kGreyAccent(0x8e, 0x8e, 0x93);
+
+QPalette withAccent(QPalette palette, QColor accent)
+{
+    palette.setColor(QPalette::Highlight, accent);
+    return palette;
+}
+
+QImage solid(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(colour);
+    return image;
+}
+
+// A shaped button that wakes as the interface file makes it: normal picture, alternate
+// picture named stem + "Aqua", under the given accent.
+std::unique_ptr<QVShapedButton> fromInterfaceFile(const QString &alternateName, QColor accent)
+{
+    auto button = std::make_unique<QVShapedButton>();
+    button->setPalette(withAccent(button->palette(), accent));
+    button->setImage(solid({8, 8}, QColor(200, 100, 50, 255)), QStringLiteral("plain"));
+    button->setAlternateImageName(alternateName);
+    button->ensurePolished();
+    return button;
+}
+
+} // namespace
+
+// ---- stem ----
+
+TEST(ShapedButtonStem, IsTheAlternateNameBeforeItsFirstAqua)
+{
+    struct Case {
+        const char *name;
+        std::optional<QString> stem;
+    };
+    for (const Case &c : {Case{"muteAqua", QStringLiteral("mute")}, Case{"Aqua", QStringLiteral("")},
+                          Case{"knobAquaBigAqua", QStringLiteral("knob")}, Case{"linkAquaAqua", QStringLiteral("link")},
+                          Case{"muteGraphite", std::nullopt}, Case{"muteaqua", std::nullopt}}) {
+        QVShapedButton button;
+        button.setAlternateImage(solid({4, 4}, Qt::blue), QString::fromLatin1(c.name));
+        EXPECT_EQ(button.imageBaseName(), c.stem) << c.name;
+    }
+}
+
+TEST(ShapedButtonStem, ANameWithoutAquaOrNoNameKeepsTheOldStem)
+{
+    QVShapedButton button;
+    button.setAlternateImage(solid({4, 4}, Qt::blue), QStringLiteral("muteAqua"));
+    button.setAlternateImage(solid({4, 4}, Qt::blue), QStringLiteral("linkGraphite"));
+    EXPECT_EQ(button.imageBaseName(), QStringLiteral("mute"));
+    button.setAlternateImage(solid({4, 4}, Qt::blue));
+    EXPECT_EQ(button.imageBaseName(), QStringLiteral("mute"));
+    button.setAlternateImage(QImage(), QStringLiteral("linkAqua"));
+    EXPECT_EQ(button.imageBaseName(), QStringLiteral("mute")) << "no picture, no name";
+}
+
+// ---- tint ----
+
+TEST(ShapedButtonTint, AGreyAccentIsGraphite)
+{
+    QVShapedButton button;
+    button.setPalette(withAccent(button.palette(), kBlueAccent));
+    EXPECT_FALSE(button.graphiteTint());
+    button.setPalette(withAccent(button.palette(), kGreyAccent));
+    EXPECT_TRUE(button.graphiteTint());
+}
+
+TEST(ShapedButtonTint, WakingLoadsTheVariantForTheCurrentAccent)
+{
+    const auto aqua = fromInterfaceFile(QStringLiteral("muteAqua"), kBlueAccent);
+    EXPECT_EQ(aqua->imageBaseName(), QStringLiteral("mute"));
+    EXPECT_EQ(aqua->alternateImageName(), QStringLiteral("muteAqua"));
+
+    const auto graphite = fromInterfaceFile(QStringLiteral("muteAqua"), kGreyAccent);
+    EXPECT_EQ(graphite->alternateImageName(), QStringLiteral("muteGraphite"));
+    EXPECT_EQ(graphite->alternateImage(), QImage(QStringLiteral(":/pictures/muteGraphite.png")));
+}
+
+TEST(ShapedButtonTint, AMissingVariantIsTheNormalPictureDarkenedByTheAccent)
+{
+    const auto button = fromInterfaceFile(QStringLiteral("lonelyAqua"), kGreyAccent);
+    EXPECT_TRUE(button->alternateImageName().isEmpty());
+    EXPECT_EQ(button->alternateImage(), darkenedImageWithColor(button->image(), kGreyAccent));
+    EXPECT_NE(button->alternateImage(), button->image());
+
+    // Back to a coloured accent, the bundled variant returns.
+    button->setPalette(withAccent(button->palette(), kBlueAccent));
+    EXPECT_EQ(button->alternateImageName(), QStringLiteral("lonelyAqua"));
+}
+
+TEST(ShapedButtonTint, WithoutAStemTheAccentLeavesTheAlternatePictureAlone)
+{
+    QVShapedButton button;
+    const QImage given = solid({4, 4}, Qt::green);
+    button.setAlternateImage(given, QStringLiteral("linkGraphite"));
+    button.setPalette(withAccent(button.palette(), kGreyAccent));
+    button.controlTintChanged();
+    EXPECT_EQ(button.alternateImage(), given);
+}
+
+TEST(ShapedButtonTint, CodeMadeButtonsKeepTheGivenPictureUntilTheAccentChanges)
+{
+    QVShapedButton button;
+    button.setPalette(withAccent(button.palette(), kGreyAccent));
+    const QImage given = solid({4, 4}, Qt::green);
+    button.setAlternateImage(given, QStringLiteral("muteAqua"));
+    button.ensurePolished();
+    EXPECT_EQ(button.alternateImage(), given);
+}
+
+TEST(ShapedButtonTint, TheDesktopAccentChangingAtRunTimeReloadsTheVariant)
+{
+    const QPalette original = QApplication::palette();
+    QApplication::setPalette(withAccent(original, kBlueAccent));
+    QWidget window;
+    auto *button = new QVShapedButton(&window);
+    button->setImageName(QStringLiteral("mute"));
+    button->setAlternateImageName(QStringLiteral("muteAqua"));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(button->alternateImageName(), QStringLiteral("muteAqua"));
+
+    QApplication::setPalette(withAccent(original, kGreyAccent));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(button->alternateImageName(), QStringLiteral("muteGraphite"));
+
+    QApplication::setPalette(original);
+}
+
+// ---- look ----
+
+TEST(ShapedButtonLook, ImageChoiceFollowsEnabledPressedAndState)
+{
+    // enabled, highlighted, shows state, on
+    EXPECT_EQ(QVShapedButton::chooseImage(false, true, true, true), (Choice{false, false, 0.4f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(false, false, false, false), (Choice{false, false, 0.4f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, false, false, true), (Choice{false, false, 1.0f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, false, true, false), (Choice{false, false, 1.0f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, false, true, true), (Choice{true, false, 1.0f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, true, false, false), (Choice{true, false, 1.0f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, true, true, false), (Choice{true, true, 1.0f}));
+    EXPECT_EQ(QVShapedButton::chooseImage(true, true, true, true), (Choice{true, true, 1.0f}));
+}
+
+TEST(ShapedButtonLook, ADisabledButtonThatIsOnShowsItsNormalPictureFaintly)
+{
+    QWidget window;
+    window.setAttribute(Qt::WA_NoSystemBackground);
+    auto *button = new QVShapedButton(&window);
+    button->setCheckable(true);
+    button->setImage(solid({10, 10}, QColor(255, 0, 0, 255)));
+    button->setAlternateImage(solid({10, 10}, QColor(0, 0, 255, 255)));
+    button->resize(10, 10);
+
+    button->setChecked(true);
+    EXPECT_EQ(button->grab().toImage().pixelColor(5, 5), QColor(0, 0, 255)) << "on shows the alternate";
+
+    button->setEnabled(false);
+    QImage shot(10, 10, QImage::Format_ARGB32);
+    shot.fill(Qt::transparent);
+    button->render(&shot, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QColor faint = shot.pixelColor(5, 5);
+    EXPECT_EQ(faint.red(), 255);
+    EXPECT_EQ(faint.blue(), 0);
+    EXPECT_NEAR(faint.alpha(), 102, 1);
+}
+
+// ---- hit test ----
+
+TEST(ShapedButtonHit, HalfOpaquePixelsHitAndTheRestMiss)
+{
+    QVShapedButton button;
+    QImage shape = solid({20, 10}, QColor(0, 0, 0, 0));
+    shape.setPixelColor(5, 5, QColor(9, 9, 9, 128));
+    shape.setPixelColor(6, 5, QColor(9, 9, 9, 127));
+    shape.setPixelColor(10, 3, QColor(9, 9, 9, 255));
+    shape.setPixelColor(0, 0, QColor(9, 9, 9, 255));
+    shape.setPixelColor(19, 9, QColor(9, 9, 9, 255));
+    button.setImage(shape);
+    button.resize(20, 10);
+
+    EXPECT_TRUE(button.hitTest({5, 5}));
+    EXPECT_FALSE(button.hitTest({6, 5}));
+    EXPECT_TRUE(button.hitTest({10.9, 3.2})) << "column 10, row 3";
+    EXPECT_FALSE(button.hitTest({11.0, 3.2}));
+    EXPECT_FALSE(button.hitTest({10.9, 4.0}));
+    EXPECT_TRUE(button.hitTest({0, 0})) << "top-left corner is inside";
+    EXPECT_TRUE(button.hitTest({19.9, 9.9}));
+    EXPECT_FALSE(button.hitTest({20, 9})) << "right edge is outside";
+    EXPECT_FALSE(button.hitTest({19, 10})) << "bottom edge is outside";
+    EXPECT_FALSE(button.hitTest({-0.1, 0}));
+}
+
+TEST(ShapedButtonHit, PointsBeyondASmallerBitmapMissWithoutReadingIt)
+{
+    QVShapedButton button;
+    button.setImage(solid({4, 4}, QColor(1, 2, 3, 255)));
+    button.resize(40, 40);
+    EXPECT_TRUE(button.hitTest({3.5, 3.5}));
+    EXPECT_FALSE(button.hitTest({4, 0}));
+    EXPECT_FALSE(button.hitTest({0, 4}));
+    EXPECT_FALSE(button.hitTest({39, 39}));
+}
+
+TEST(ShapedButtonHit, APictureWithoutAlphaOrNoPictureMakesTheWholeBoundsClickable)
+{
+    QVShapedButton button;
+    button.resize(30, 30);
+    EXPECT_TRUE(button.hitTest({29, 29}));
+    QImage opaque(10, 10, QImage::Format_RGB32);
+    opaque.fill(Qt::black);
+    button.setImage(opaque);
+    EXPECT_TRUE(button.hitTest({25, 25}));
+    EXPECT_FALSE(button.hitTest({30, 25}));
+}
+
+TEST(ShapedButtonHit, AlphaIsReadFromPicturesInAnyLayout)
+{
+    QImage shape(4, 1, QImage::Format_ARGB32);
+    shape.fill(Qt::transparent);
+    shape.setPixelColor(1, 0, QColor(0, 0, 0, 200));
+    QVShapedButton button;
+    button.setImage(shape);
+    button.resize(4, 1);
+    EXPECT_FALSE(button.hitTest({0, 0}));
+    EXPECT_TRUE(button.hitTest({1, 0}));
+}
+
+// ---- clicks through the window system ----
+
+TEST(ShapedButtonClick, AClickOnAClearPixelReachesTheWidgetBehind)
+{
+    SliderWindow host;
+    auto *behind = new QPushButton(&host.window());
+    behind->setGeometry(40, 40, 40, 20);
+    auto *shaped = new QVShapedButton(&host.window());
+    QImage halfClear = solid({40, 20}, QColor(0, 0, 0, 0));
+    for (int y = 0; y < 20; ++y)
+        for (int x = 20; x < 40; ++x)
+            halfClear.setPixelColor(x, y, QColor(80, 80, 80, 255));
+    shaped->setImage(halfClear);
+    shaped->setGeometry(40, 40, 40, 20); // on top of `behind`
+    QSignalSpy behindClicks(behind, &QPushButton::clicked);
+    QSignalSpy shapedActions(shaped, &QVShapedButton::action);
+    ASSERT_TRUE(host.show());
+
+    QTest::mouseClick(host.handle(), Qt::LeftButton, {}, QPoint(45, 50)); // clear half
+    EXPECT_EQ(behindClicks.count(), 1);
+    EXPECT_EQ(shapedActions.count(), 0);
+
+    QTest::mouseClick(host.handle(), Qt::LeftButton, {}, QPoint(75, 50)); // opaque half
+    EXPECT_EQ(behindClicks.count(), 1);
+    EXPECT_EQ(shapedActions.count(), 1);
+}
+
+TEST(ShapedButtonClick, AnOpaqueButtonTakesEveryClickInItsBounds)
+{
+    SliderWindow host;
+    auto *behind = new QPushButton(&host.window());
+    behind->setGeometry(40, 40, 40, 20);
+    auto *shaped = new QVShapedButton(&host.window());
+    QImage opaque(40, 20, QImage::Format_RGB32);
+    opaque.fill(Qt::gray);
+    shaped->setImage(opaque);
+    shaped->setGeometry(40, 40, 40, 20);
+    QSignalSpy behindClicks(behind, &QPushButton::clicked);
+    QSignalSpy shapedActions(shaped, &QVShapedButton::action);
+    ASSERT_TRUE(host.show());
+
+    QTest::mouseClick(host.handle(), Qt::LeftButton, {}, QPoint(41, 41));
+    EXPECT_EQ(behindClicks.count(), 0);
+    EXPECT_EQ(shapedActions.count(), 1);
+}
