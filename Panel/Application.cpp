@@ -3,6 +3,7 @@
 #include "ATolvane.h"
 #include "CoreAudio.h"
 #include "SimAudio.h"
+#include "SimUSB.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -54,16 +55,21 @@ int NSApplicationMain(int argc, char **argv)
 
     initPanelResources();
 
+    // The simulated interface sits behind the same platform calls as the real system and is
+    // plugged in before the window wakes, as a connected interface is at start-up.
     std::unique_ptr<sim::SimAudioSystem> simulatedAudio;
+    std::unique_ptr<sim::SimUSBBus> simulatedBus;
     if (parser.isSet(simulate)) {
         simulatedAudio = std::make_unique<sim::SimAudioSystem>();
-        simulatedAudio->addDevice();
         SetAudioHardwareBackend(simulatedAudio.get());
+        simulatedBus = std::make_unique<sim::SimUSBBus>(simulatedAudio.get());
+        simulatedBus->plug();
     }
 
     ATolvane panel;
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });
     panel.show();
     panel.applicationDidFinishLaunching();
 
@@ -74,7 +80,8 @@ int NSApplicationMain(int argc, char **argv)
     }
     int status = 0;
     if (!shotPath.isEmpty()) {
-        QTimer::singleShot(300, &panel, [&] {
+        // Long enough for a connected interface to attach (one second's settling pause) first.
+        QTimer::singleShot(parser.isSet(simulate) ? 1800 : 300, &panel, [&] {
             const bool saved = panel.grab().save(shotPath, "PNG");
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
@@ -84,6 +91,7 @@ int NSApplicationMain(int argc, char **argv)
         });
     }
     status = app.exec();
+    simulatedBus.reset();
     SetAudioHardwareBackend(nullptr);
     return status;
 }

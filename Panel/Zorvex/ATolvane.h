@@ -12,6 +12,7 @@
 #include <vector>
 
 class AButton;
+class QTimer;
 class AMatrix;
 class ARoundButtonSlider;
 class ATextField;
@@ -88,6 +89,23 @@ public:
     void inputSampleRateChanged() {}
     void outputSampleRateChanged() { sampleRateChanged(0); }
 
+    // Attach and detach.
+    UInt32 setupProperty();
+    void unhookProperty();
+    void changedPowerState(const QString &notificationName);
+    void updatePowerState() { setPreference(); }
+    // Whether setupProperty has attached the panel and no detach has run since.
+    bool isAttached() const { return m_attached; }
+    QTimer *fMeterTimer = nullptr;
+    QTimer *fPowerTimer = nullptr;
+
+    // Discovery: the last step of waking, and the application's end.
+    void startDeviceDiscovery();
+    void applicationWillTerminate();
+    // The HID device the manager reported as the interface, until it is reported removed.
+    IOHIDDeviceRef reportedInterface() const { return m_reportedInterface; }
+    void setReportedInterface(IOHIDDeviceRef device) { m_reportedInterface = device; }
+
     // Whole-mixer operations.
     void refreshAllProperties();
     // Sends the device command that makes the interface take its current settings.
@@ -120,8 +138,18 @@ public slots:
     void alwaysOnTop(QObject *sender);
     void LaunchAudioMidiSetup(QObject *sender);
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     static constexpr UInt32 kFactorySampleRate = 44100;
+    void stopTimer(QTimer *&timer);
+
+    bool m_attached = false;
+    // Set once an attach has read the link flag from the preferences; a detach writes the flag
+    // back only then, so that a failed attach never overwrites the user's stored choice.
+    bool m_linkFlagRestored = false;
+    IOHIDDeviceRef m_reportedInterface = nullptr;
 
     // Runs the read-backs that other threads have queued, in arrival order.
     Q_INVOKABLE void drainReadBacks();
@@ -140,6 +168,15 @@ private:
     std::array<std::uint32_t, 8> m_listenerGeneration{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
+
+#include "IOKit.h"
+
+// Discovery callbacks, each given the panel as its context.
+void PanelHIDDeviceMatched(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);
+void PanelHIDDeviceRemoved(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);
+void PanelServiceMatched(void *refcon, io_iterator_t iterator);
+void PanelServiceInterest(void *refcon, io_service_t service, natural_t messageType, void *messageArgument);
+void IOHIDDevice_GetUInt32Property(IOHIDDeviceRef inIOHIDDeviceRef, const QString &key, std::uint32_t *outValue);
 
 OSStatus PanelPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
                                void *clientData);

@@ -2,9 +2,20 @@
 
 #include "AButton.h"
 #include "AMatrix.h"
+#include "Clock.h"
+#include "NotificationCenter.h"
+#include "PanelTables.h"
 #include "Preference.h"
+#include "Preferences.h"
+
+#include <QEvent>
+#include <QTimer>
 
 namespace {
+
+constexpr int kAttachAttemptLimit = 40;           // more than this many, and the wait is over
+constexpr std::uint32_t kAttachPauseMicroseconds = 50000;
+constexpr int kTimerIntervalMilliseconds = 500;
 
 Preference factoryDefaults()
 {
@@ -16,7 +27,108 @@ Preference factoryDefaults()
     return p;
 }
 
+QString linkFlagKey()
+{
+    return QStringLiteral("%1%2").arg(QStringLiteral("ZorvexLinkKey")).arg(0);
+}
+
 } // namespace
+
+UInt32 ATolvane::setupProperty()
+{
+    // The audio devices appear a little after the USB device; wait about two seconds for them.
+    for (int attempts = 0;; ++attempts) {
+        detectAudioDeviceID();
+        if (fDeviceId[0] != kAudioDeviceUnknown) {
+            if (attempts > kAttachAttemptLimit || fDeviceId[1] != kAudioDeviceUnknown)
+                break;
+        } else if (attempts > kAttachAttemptLimit) {
+            return 0;
+        }
+        platform::usleep(kAttachPauseMicroseconds);
+    }
+    if (fDeviceId[1] == kAudioDeviceUnknown)
+        return 0;
+
+    bool storedSettings = false;
+    if (const CFPropertyList value = CFPreferencesCopyAppValue(linkFlagKey())) {
+        SInt32 link = 0;
+        storedSettings = CFNumberGetValue(*value, &link);
+        currPreference.m_nLink[0] = storedSettings ? link : 0;
+    } else {
+        currPreference.m_nLink[0] = 1;
+    }
+    m_linkFlagRestored = true;
+
+    for (const ListenerRow &row : ListenerTable)
+        addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
+
+    auto &workspace = platform::NotificationCenter::workspaceCenter();
+    workspace.addObserver(this, NSWorkspaceWillSleepNotification, nullptr,
+                          [this](const QString &name) { changedPowerState(name); });
+    workspace.addObserver(this, NSWorkspaceDidWakeNotification, nullptr,
+                          [this](const QString &name) { changedPowerState(name); });
+    platform::NotificationCenter::defaultCenter().addObserver(this, NSWindowDidBecomeMainNotification, this,
+                                                              [this](const QString &) { windowFocusing(); });
+
+    stopTimer(fMeterTimer);
+    fMeterTimer = new QTimer(this);
+    fMeterTimer->setInterval(kTimerIntervalMilliseconds);
+    connect(fMeterTimer, &QTimer::timeout, this, &ATolvane::updateMeterLevels);
+    fMeterTimer->start();
+
+    m_attached = true;
+    if (storedSettings) {
+        setPreference();
+        refreshAllProperties();
+    } else {
+        setToFactoryDefaults(nullptr);
+    }
+    return 1;
+}
+
+void ATolvane::unhookProperty()
+{
+    if (m_linkFlagRestored) {
+        CFPreferencesSetAppValue(linkFlagKey(), QVariant::fromValue<qint32>(currPreference.m_nLink[0]));
+        CFPreferencesAppSynchronize();
+    }
+    for (const ListenerRow &row : ListenerTable)
+        removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
+
+    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
+    auto &workspace = platform::NotificationCenter::workspaceCenter();
+    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
+    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+
+    stopTimer(fMeterTimer);
+    // A sleep in progress must not keep sending commands to a device that is gone.
+    stopTimer(fPowerTimer);
+    fDeviceId = {kAudioDeviceUnknown, kAudioDeviceUnknown};
+    m_attached = false;
+    m_linkFlagRestored = false;
+}
+
+void ATolvane::changedPowerState(const QString &notificationName)
+{
+    // A second will-sleep replaces the running timer rather than leaving it behind.
+    stopTimer(fPowerTimer);
+    if (notificationName != NSWorkspaceWillSleepNotification)
+        return;
+    fPowerTimer = new QTimer(this);
+    fPowerTimer->setInterval(kTimerIntervalMilliseconds);
+    connect(fPowerTimer, &QTimer::timeout, this, &ATolvane::updatePowerState);
+    fPowerTimer->start();
+}
+
+void ATolvane::stopTimer(QTimer *&timer)
+{
+    if (!timer)
+        return;
+    timer->stop();
+    delete timer;
+    timer = nullptr;
+}
 
 void ATolvane::setToFactoryDefaults(QObject *)
 {
@@ -45,4 +157,11 @@ void ATolvane::refreshAllProperties()
     channel4LevelChanged();
     channel1MuteChanged();
     channel2MuteChanged();
+}
+
+bool ATolvane::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        platform::NotificationCenter::defaultCenter().postNotification(NSWindowDidBecomeMainNotification, this);
+    return QMainWindow::event(event);
 }

@@ -5,6 +5,8 @@
 #include "ARoundButtonSlider.h"
 #include "ATextField.h"
 #include "AppleScript.h"
+#include "NotificationCenter.h"
+#include "PanelTables.h"
 #include "ui_ATolvane.h"
 
 
@@ -26,7 +28,16 @@ ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     main_view = m_ui->main_view;
 }
 
-ATolvane::~ATolvane() = default;
+ATolvane::~ATolvane()
+{
+    // Nothing may call back into a panel that is gone.
+    if (m_attached)
+        for (const ListenerRow &row : ListenerTable)
+            removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
+    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
+    platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
+    platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+}
 
 void ATolvane::awakeFromNib()
 {
@@ -53,6 +64,7 @@ void ATolvane::awakeFromNib()
         readout->setTextColor(QColor::fromRgbF(1, 1, 1, 1));
     }
     disableControls();
+    startDeviceDiscovery();
 }
 
 void ATolvane::enableControls(UInt32)

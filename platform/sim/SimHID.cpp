@@ -27,7 +27,7 @@ IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::sp
     if (latency.count() > 0)
         std::this_thread::sleep_for(latency);
     std::lock_guard lock(m_mutex);
-    const IOReturn status = m_refuseOutput ? kIOReturnNotResponding : kIOReturnSuccess;
+    const IOReturn status = !m_connected ? kIOReturnNoDevice : m_refuseOutput ? kIOReturnNotResponding : kIOReturnSuccess;
     m_reports.push_back({type, reportID, {report.begin(), report.end()}, status});
     if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput && isRegisterWrite(report))
         m_writes.push_back({report[2], report[5]});
@@ -45,7 +45,7 @@ IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::sp
     if (latency.count() > 0)
         std::this_thread::sleep_for(latency);
     std::lock_guard lock(m_mutex);
-    const IOReturn status = m_refuseInput ? kIOReturnNotResponding : kIOReturnSuccess;
+    const IOReturn status = !m_connected ? kIOReturnNoDevice : m_refuseInput ? kIOReturnNotResponding : kIOReturnSuccess;
     m_reports.push_back({type, reportID, std::vector<std::uint8_t>(report.size(), 0), status});
     length = 0;
     if (status != kIOReturnSuccess)
@@ -85,6 +85,12 @@ void SimHIDDevice::setRefuseInput(bool refuse)
 {
     std::lock_guard lock(m_mutex);
     m_refuseInput = refuse;
+}
+
+void SimHIDDevice::setConnected(bool connected)
+{
+    std::lock_guard lock(m_mutex);
+    m_connected = connected;
 }
 
 void SimHIDDevice::setLatency(std::chrono::microseconds latency)

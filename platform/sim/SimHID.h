@@ -48,6 +48,8 @@ public:
     void setRefuseOutput(bool refuse);
     void setRefuseInput(bool refuse);
     void setLatency(std::chrono::microseconds latency);
+    // A device that has left the bus answers every report with an error.
+    void setConnected(bool connected);
 
     std::vector<HIDReport> reports() const;
     std::vector<RegisterWrite> registerWrites() const;
@@ -60,6 +62,7 @@ private:
     std::vector<std::uint8_t> m_reply = std::vector<std::uint8_t>(18, 0);
     bool m_refuseOutput = false;
     bool m_refuseInput = false;
+    bool m_connected = true;
     std::chrono::microseconds m_latency{0};
     std::vector<HIDReport> m_reports;
     std::vector<RegisterWrite> m_writes;

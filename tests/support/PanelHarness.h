@@ -4,9 +4,12 @@
 #include "AppleScript.h"
 #include "Clock.h"
 #include "CoreAudio.h"
+#include "IOKit.h"
+#include "Preferences.h"
 #include "SimAudio.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <memory>
 
@@ -19,8 +22,13 @@ struct PanelHarness {
     std::unique_ptr<ATolvane> panel;
     AudioDeviceID device{};
 
+    QTemporaryDir preferences;
+
     explicit PanelHarness(bool bind = true, sim::DeviceConfig config = sim::DeviceConfig::zorvex())
     {
+        // A fresh bus and a fresh preferences folder: nothing of an earlier test leaks in.
+        platform::IORegistry::instance().reset();
+        platform::setPreferencesDirectory(preferences.path());
         SetAudioHardwareBackend(&audio);
         platform::setClock(&clock);
         setScriptRunner(&scripts);
@@ -35,6 +43,8 @@ struct PanelHarness {
     ~PanelHarness()
     {
         panel.reset();
+        platform::IORegistry::instance().reset();
+        platform::setPreferencesDirectory(QString());
         SetAudioHardwareBackend(nullptr);
         platform::setClock(nullptr);
         setScriptRunner(nullptr);

@@ -1,0 +1,165 @@
+#include "ATolvane.h"
+
+#include "Clock.h"
+#include "IOKit.h"
+#include "PanelGlobals.h"
+#include "Preferences.h"
+
+mach_port_t gMasterPort = 0;
+IONotificationPortRef gNotifyPort = nullptr;
+CFRunLoopSourceRef gRunLoopSource = nullptr;
+io_iterator_t gMatchedIterator = 0;
+io_object_t gInterestNotification = 0;
+
+namespace {
+
+constexpr std::uint32_t kVendorID = 24090;
+constexpr std::uint32_t kProductID = 15364;
+const QString kProductName = QStringLiteral("Zorvex");
+const QString kManufacturer = QStringLiteral("Orvanelle");
+// The interface needs a moment after it shows up before its user client and audio devices
+// can be used.
+constexpr std::uint32_t kAttachPauseMicroseconds = 1000000;
+
+} // namespace
+
+void IOHIDDevice_GetUInt32Property(IOHIDDeviceRef inIOHIDDeviceRef, const QString &key, std::uint32_t *outValue)
+{
+    // The reference's type is guaranteed by the compiler; only its presence is checked here.
+    if (!inIOHIDDeviceRef || !outValue)
+        return;
+    const std::optional<QVariant> value = IOHIDDeviceGetProperty(inIOHIDDeviceRef, key);
+    SInt32 number = 0;
+    if (value && CFNumberGetValue(*value, &number))
+        *outValue = static_cast<std::uint32_t>(number);
+}
+
+void ATolvane::startDeviceDiscovery()
+{
+    IOHIDManagerRef manager = IOHIDManagerCreate(0);
+    CFDictionary deviceMatching;
+    deviceMatching.insert(QStringLiteral("Manufacturer"), kManufacturer);
+    IOHIDManagerSetDeviceMatching(manager, deviceMatching);
+    IOHIDManagerRegisterDeviceMatchingCallback(manager, PanelHIDDeviceMatched, this);
+    IOHIDManagerRegisterDeviceRemovalCallback(manager, PanelHIDDeviceRemoved, this);
+    IOHIDManagerScheduleWithRunLoop(manager);
+    IOHIDManagerOpen(manager, 0);
+
+    IOMasterPort(MACH_PORT_NULL, &gMasterPort);
+    CFDictionary serviceMatching = IOServiceMatching("IOHIDDevice");
+    gNotifyPort = IONotificationPortCreate(gMasterPort);
+    gRunLoopSource = IONotificationPortGetRunLoopSource(gNotifyPort);
+    CFRunLoopAddSource(gRunLoopSource);
+    serviceMatching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(kVendorID));
+    // Not drained here: the notification stays silent until the first attach has emptied it.
+    IOServiceAddMatchingNotification(gNotifyPort, "IOServiceMatched", serviceMatching, PanelServiceMatched, this,
+                                     &gMatchedIterator);
+}
+
+void ATolvane::applicationWillTerminate()
+{
+    // Detach whenever there is something to detach, so the link flag is saved also when the
+    // attach came through the service notification and left the handle clear.
+    if (isAttached() || HIDInterface())
+        PanelServiceInterest(this, 0, kIOMessageServiceIsTerminated, nullptr);
+    if (gRunLoopSource && CFRunLoopContainsSource(gRunLoopSource))
+        CFRunLoopRemoveSource(gRunLoopSource);
+}
+
+void PanelHIDDeviceMatched(void *context, IOReturn, void *, IOHIDDeviceRef device)
+{
+    auto *panel = static_cast<ATolvane *>(context);
+    if (!panel)
+        return;
+    std::uint32_t vendorID = 0;
+    std::uint32_t productID = 0;
+    IOHIDDevice_GetUInt32Property(device, QStringLiteral("VendorID"), &vendorID);
+    IOHIDDevice_GetUInt32Property(device, QStringLiteral("ProductID"), &productID);
+    if (vendorID != kVendorID)
+        return;
+    if (productID == kProductID) {
+        panel->setReportedInterface(device);
+        panel->setHIDInterface(device);
+        PanelServiceMatched(panel, gMatchedIterator);
+    }
+    // Shown as present only when an attach really holds: a failed attach, or another product
+    // of the vendor, leaves the window disabled.
+    if (panel->isAttached())
+        panel->enableControls(productID);
+}
+
+void PanelServiceMatched(void *refcon, io_iterator_t iterator)
+{
+    auto *panel = static_cast<ATolvane *>(refcon);
+    io_service_t held = 0;
+    std::int32_t heldProductID = 0;
+    while (const io_service_t service = IOIteratorNext(iterator)) {
+        QString name = QStringLiteral("Device %1").arg(service, 0, 16);
+        CFDictionary properties;
+        if (IORegistryEntryCreateCFProperties(service, &properties) != KERN_SUCCESS) {
+            IOObjectRelease(service);
+            continue;
+        }
+        std::int32_t productID = 0;
+        if (const auto it = properties.find(QStringLiteral("ProductID")); it != properties.end())
+            CFNumberGetValue(it.value(), &productID);
+        if (const auto it = properties.find(QStringLiteral("Product")); it != properties.end())
+            name = it.value().toString();
+        // Only the first service of the drain named after the interface is attached.
+        if (held == 0 && name == kProductName) {
+            held = service;
+            heldProductID = productID;
+        } else {
+            IOObjectRelease(service);
+        }
+    }
+    if (held == 0 || !panel)
+        return;
+
+    platform::usleep(kAttachPauseMicroseconds);
+
+    IOCFPlugInInterface *plugIn = nullptr;
+    std::int32_t score = 0;
+    if (IOCreatePlugInInterfaceForService(held, kIOHIDDeviceUserClientTypeID(), kIOCFPlugInInterfaceID(), &plugIn,
+                                          &score)
+            != KERN_SUCCESS
+        || !plugIn) {
+        IOObjectRelease(held);
+        return;
+    }
+    bool detach = true;
+    if (panel->setupProperty() != 0) {
+        panel->enableControls(static_cast<UInt32>(heldProductID));
+        detach = IOServiceAddInterestNotification(gNotifyPort, held, "IOGeneralInterest", PanelServiceInterest, panel,
+                                                  &gInterestNotification)
+            != KERN_SUCCESS;
+    }
+    if (detach)
+        PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
+    plugIn->Release();
+    IOObjectRelease(held);
+}
+
+void PanelServiceInterest(void *refcon, io_service_t, natural_t messageType, void *)
+{
+    auto *panel = static_cast<ATolvane *>(refcon);
+    if (!panel || messageType != kIOMessageServiceIsTerminated)
+        return;
+    panel->disableControls();
+    panel->unhookProperty();
+    if (panel->HIDInterface())
+        panel->setHIDInterface(nullptr);
+}
+
+void PanelHIDDeviceRemoved(void *context, IOReturn, void *, IOHIDDeviceRef device)
+{
+    auto *panel = static_cast<ATolvane *>(context);
+    // Another device of the brand leaving says nothing about the interface.
+    if (!panel || !device || device != panel->reportedInterface())
+        return;
+    panel->setReportedInterface(nullptr);
+    panel->disableControls();
+    panel->unhookProperty();
+    if (panel->HIDInterface())
+        panel->setHIDInterface(nullptr);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// A USB bus on which tests and the --simulate mode plug and unplug the Zorvex and other
+// devices. Each device shows up as a HID device (for the HID manager) and as a HID service
+// (for service matching), reported in the order the caller chooses; the Zorvex also brings its
+// audio device into the simulated audio system.
+
+#include "IOKit.h"
+#include "SimAudio.h"
+#include "SimHID.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+
+namespace sim {
+
+enum class ReportOrder { HIDManagerFirst, ServiceFirst };
+
+struct USBDeviceSpec {
+    HIDIdentity hid;
+    bool hasHIDDevice = true;
+    bool hasService = true;
+    // The service's registry properties; unset values are left out of the registry.
+    std::optional<std::int32_t> serviceVendorID = 24090;
+    std::optional<std::int32_t> serviceProductID = 15364;
+    std::optional<QString> serviceProduct = QStringLiteral("Zorvex");
+    bool propertiesReadable = true;
+    bool userClientOpens = true;
+    // The audio device the interface brings, if any.
+    std::optional<DeviceConfig> audio;
+
+    static USBDeviceSpec zorvex();
+    // Another product of the same vendor, without audio.
+    static USBDeviceSpec otherProduct();
+};
+
+class SimUSBBus {
+public:
+    using Handle = int;
+
+    explicit SimUSBBus(SimAudioSystem *audio = nullptr);
+    ~SimUSBBus();
+    SimUSBBus(const SimUSBBus &) = delete;
+    SimUSBBus &operator=(const SimUSBBus &) = delete;
+
+    Handle plug(USBDeviceSpec spec = USBDeviceSpec::zorvex(), ReportOrder order = ReportOrder::HIDManagerFirst);
+    void unplug(Handle handle, ReportOrder order = ReportOrder::HIDManagerFirst);
+
+    SimHIDDevice *hid(Handle handle) const;
+    io_service_t service(Handle handle) const;
+    AudioDeviceID audioDevice(Handle handle) const;
+    // Later reads of the service's properties, or openings of its user client, fail.
+    void setPropertiesReadable(Handle handle, bool readable);
+    void setUserClientOpens(Handle handle, bool opens);
+
+private:
+    struct Plugged {
+        std::shared_ptr<SimHIDDevice> hid;
+        io_service_t service = 0;
+        AudioDeviceID audio{};
+        std::shared_ptr<std::atomic<bool>> propertiesReadable;
+        std::shared_ptr<std::atomic<bool>> userClientOpens;
+    };
+    SimAudioSystem *m_audio;
+    std::map<Handle, Plugged> m_devices;
+    Handle m_next = 1;
+};
+
+} // namespace sim
