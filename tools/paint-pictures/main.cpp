@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QRandomGenerator>
 #include <cstdio>
 #include <functional>
 
@@ -114,6 +115,32 @@ Painter linkKey(QColor body, QColor glyph)
     };
 }
 
+// The panel's face: dark anodised aluminium, brushed sideways. The grain is seeded, so the
+// picture is the same on every run.
+Painter brushedFace()
+{
+    return [](QPainter &p, QSizeF size) {
+        QLinearGradient base(0, 0, 0, size.height());
+        base.setColorAt(0.0, QColor(0x3b, 0x3e, 0x44));
+        base.setColorAt(1.0, QColor(0x23, 0x25, 0x29));
+        p.fillRect(QRectF(QPointF(0, 0), size), base);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        QRandomGenerator grain(0x5eed);
+        const int strokes = static_cast<int>(size.height() * 6);
+        for (int i = 0; i < strokes; ++i) {
+            const qreal y = grain.bounded(size.height());
+            const qreal x = grain.bounded(size.width()) - size.width() * 0.3;
+            const qreal length = size.width() * (0.2 + grain.bounded(0.8));
+            const bool light = grain.bounded(2) == 0;
+            p.setPen(QPen(light ? QColor(255, 255, 255, 9) : QColor(0, 0, 0, 14), 0.5));
+            p.drawLine(QPointF(x, y), QPointF(x + length, y));
+        }
+        // A bevel catching the light along the top edge.
+        p.setPen(QPen(QColor(255, 255, 255, 28), 1.0));
+        p.drawLine(QPointF(0, 0.5), QPointF(size.width(), 0.5));
+    };
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -141,5 +168,6 @@ int main(int argc, char **argv)
     ok &= save(dir, QStringLiteral("link"), {32, 32}, linkKey(keyBody, QColor(0x8a, 0x8f, 0x97)));
     ok &= save(dir, QStringLiteral("linkAqua"), {32, 32}, linkKey(keyBody, aqua));
     ok &= save(dir, QStringLiteral("linkGraphite"), {32, 32}, linkKey(keyBody, graphite));
+    ok &= save(dir, QStringLiteral("brushed"), {466, 326}, brushedFace());
     return ok ? 0 : 1;
 }
