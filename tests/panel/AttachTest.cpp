@@ -1,0 +1,288 @@
+#include "AButton.h"
+#include "AMatrix.h"
+#include "ARoundButtonSlider.h"
+#include "ATextField.h"
+#include "DiscoveryHarness.h"
+#include "NotificationCenter.h"
+#include "PanelGlobals.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <bit>
+#include <gtest/gtest.h>
+
+using sim::AudioCall;
+using sim::AudioOp;
+
+namespace {
+
+float deviceStep(float value)
+{
+    return std::round(value * 127.0f) / 127.0f;
+}
+
+std::vector<std::uint32_t> pausesOf(const platform::VirtualClock &clock, std::uint32_t micros)
+{
+    std::vector<std::uint32_t> result;
+    for (std::uint32_t p : clock.pauses())
+        if (p == micros)
+            result.push_back(p);
+    return result;
+}
+
+} // namespace
+
+TEST(Attach, FirstAttachRestoresFactoryDefaults)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto zorvex = h.plug();
+    const AudioDeviceID device = h.bus->audioDevice(zorvex);
+    ATolvane &p = *h.panel;
+
+    ASSERT_TRUE(p.isAttached());
+    EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex"));
+    EXPECT_EQ(p.fDeviceId[0], device);
+    EXPECT_EQ(p.fDeviceId[1], device);
+    EXPECT_EQ(p.currPreference.m_nLink[0], 1);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(0.59f), 0x3F170A3Du);
+
+    // The device received the factory levels in level order, then the mutes, then the rates.
+    std::vector<AudioCall> writes;
+    for (const AudioCall &c : h.audio.journal())
+        if (c.op == AudioOp::DeviceSetProperty || c.op == AudioOp::StreamSetProperty)
+            writes.push_back(c);
+    ASSERT_EQ(writes.size(), 8u);
+    const float levels[] = {0.59f, 0.59f, 1.0f, 1.0f};
+    const Boolean sides[] = {1, 1, 0, 0};
+    const UInt32 channels[] = {1, 2, 1, 2};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(writes[i].property, kAudioDevicePropertyVolumeScalar);
+        EXPECT_EQ(writes[i].floatValue(), levels[i]);
+        EXPECT_EQ(writes[i].isInput, sides[i]);
+        EXPECT_EQ(writes[i].channel, channels[i]);
+    }
+    EXPECT_EQ(writes[4].property, kAudioDevicePropertyMute);
+    EXPECT_EQ(writes[4].isInput, 1);
+    EXPECT_EQ(writes[4].uintValue(), 0u);
+    EXPECT_EQ(writes[5].property, kAudioDevicePropertyMute);
+    EXPECT_EQ(writes[5].isInput, 0);
+    EXPECT_EQ(writes[6].object, toUInt32(h.audio.streams(device, 1).front())) << "input side first";
+    EXPECT_EQ(writes[7].object, toUInt32(h.audio.streams(device, 0).front()));
+    EXPECT_EQ(writes[6].formatValue().mSampleRate, 44100.0);
+    EXPECT_EQ(writes[7].formatValue().mSampleRate, 44100.0);
+
+    ASSERT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u);
+    EXPECT_EQ(h.bus->hid(zorvex)->registerWrites()[0].reg, 26);
+    EXPECT_EQ(h.bus->hid(zorvex)->registerWrites()[0].data, 0);
+
+    // The controls show what the device stored.
+    EXPECT_EQ(p.fChannelLevel1->doubleValue(), static_cast<double>(deviceStep(0.59f)));
+    EXPECT_EQ(p.fChannelLevel4->doubleValue(), 1.0);
+    EXPECT_EQ(p.fChannelLink->state(), 1);
+    EXPECT_EQ(p.fSampleRate->selectedCell()->tag(), 2);
+    EXPECT_EQ(p.fSampleText->stringValue(), QStringLiteral("44100 Hz"));
+    EXPECT_EQ(p.fChannelDB2->stringValue(), QStringLiteral("+0.0"));
+    EXPECT_TRUE(pausesOf(h.clock, 50000).empty()) << "the audio devices were there at once";
+}
+
+TEST(Attach, StoredFlagKeepsTheDevicesSettings)
+{
+    for (const qint32 stored : {0, 2}) {
+        DiscoveryHarness h;
+        h.storeLinkFlag(stored);
+        h.wake();
+        sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
+        spec.audio->volumeSteps = 0;
+        const auto zorvex = h.bus->plug(spec);
+        const AudioDeviceID device = h.bus->audioDevice(zorvex);
+        h.audio.externalSetVolume(device, 1, 1, 0.25f);
+        h.audio.externalSetMute(device, 0, 0, 1);
+        h.audio.clearJournal();
+        h.settle();
+
+        ATolvane &p = *h.panel;
+        ASSERT_TRUE(p.isAttached()) << stored;
+        EXPECT_EQ(p.currPreference.m_nLink[0], stored);
+        EXPECT_EQ(h.countCalls(AudioOp::DeviceSetProperty), 0u) << "no defaults are written";
+        EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), 0u);
+        EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u);
+        EXPECT_EQ(p.fChannelLevel1->doubleValue(), 0.25);
+        EXPECT_EQ(p.fChannelMute2->state(), 1);
+        EXPECT_EQ(p.fChannelLink->state(), stored != 0 ? 1 : 0);
+
+        // Flag 2 shows the switch on but does not link.
+        p.fChannelLevel1->setDoubleValueNotLinked(0.5);
+        p.setChannelLevel(p.fChannelLevel1);
+        EXPECT_EQ(h.audio.volume(device, 1, 2), 1.0f) << stored;
+    }
+}
+
+TEST(Attach, UnreadableStoredFlagRestoresDefaults)
+{
+    for (const QVariant &stored : {QVariant(QStringLiteral("1")), QVariant(true), QVariant(1.5)}) {
+        DiscoveryHarness h;
+        h.storeLinkFlag(stored);
+        h.wake();
+        h.plug();
+        ATolvane &p = *h.panel;
+        ASSERT_TRUE(p.isAttached());
+        EXPECT_EQ(p.currPreference.m_nLink[0], 1) << "factory defaults link the pairs";
+        EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), 2u) << stored.toString().toStdString();
+    }
+}
+
+TEST(Attach, WaitsAboutTwoSecondsForAnInputSideThatNeverComes)
+{
+    DiscoveryHarness h;
+    h.wake();
+    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
+    spec.audio->hasInput = false;
+    const auto zorvex = h.plug(spec);
+    ATolvane &p = *h.panel;
+    EXPECT_FALSE(p.isAttached());
+    EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
+    EXPECT_EQ(pausesOf(h.clock, 50000).size(), 41u);
+    EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex Disabled"));
+    EXPECT_EQ(h.countCalls(AudioOp::DeviceAddPropertyListener), 0u);
+    EXPECT_TRUE(h.bus->hid(zorvex)->registerWrites().empty());
+    EXPECT_EQ(p.HIDInterface(), nullptr) << "the failed attach ran the detach path";
+}
+
+TEST(Attach, GivesUpAtOnceWithoutAnOutputSide)
+{
+    DiscoveryHarness h;
+    h.wake();
+    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
+    spec.audio->hasOutput = false;
+    h.plug(spec);
+    EXPECT_FALSE(h.panel->isAttached());
+    EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
+    EXPECT_EQ(pausesOf(h.clock, 50000).size(), 41u);
+}
+
+TEST(Attach, ListenersObserversAndMeterTimerComeAndGo)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto zorvex = h.plug();
+    ATolvane &p = *h.panel;
+    EXPECT_EQ(h.audio.listenerCount(), 8u);
+    EXPECT_EQ(platform::NotificationCenter::workspaceCenter().observerCount(&p), 2u);
+    EXPECT_EQ(platform::NotificationCenter::defaultCenter().observerCount(&p), 1u);
+    ASSERT_NE(p.fMeterTimer, nullptr);
+    EXPECT_TRUE(p.fMeterTimer->isActive());
+    EXPECT_EQ(p.fMeterTimer->interval(), 500);
+
+    h.unplug(zorvex);
+    EXPECT_EQ(h.audio.listenerCount(), 0u);
+    EXPECT_EQ(platform::NotificationCenter::workspaceCenter().observerCount(&p), 0u);
+    EXPECT_EQ(platform::NotificationCenter::defaultCenter().observerCount(&p), 0u);
+    EXPECT_EQ(p.fMeterTimer, nullptr);
+    EXPECT_EQ(p.fDeviceId[0], kAudioDeviceUnknown);
+    EXPECT_EQ(p.fDeviceId[1], kAudioDeviceUnknown);
+}
+
+TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
+{
+    DiscoveryHarness h;
+    h.wake();
+    auto zorvex = h.plug();
+    ATolvane &p = *h.panel;
+    p.enableControls(0);
+    p.fChannelLink->click(); // linked by the defaults; now off
+    EXPECT_EQ(p.currPreference.m_nLink[0], 0);
+    h.unplug(zorvex);
+    const CFPropertyList stored = CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0"));
+    ASSERT_TRUE(stored.has_value());
+    SInt32 value = -1;
+    ASSERT_TRUE(CFNumberGetValue(*stored, &value));
+    EXPECT_EQ(value, 0);
+
+    h.audio.clearJournal();
+    zorvex = h.plug();
+    EXPECT_EQ(p.currPreference.m_nLink[0], 0);
+    EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), 0u) << "stored settings: no defaults";
+}
+
+TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)
+{
+    DiscoveryHarness h;
+    h.storeLinkFlag(1);
+    h.wake();
+    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
+    spec.audio.reset(); // no audio device: the attach fails before the flag is read
+    const auto zorvex = h.plug(spec);
+    EXPECT_FALSE(h.panel->isAttached());
+    h.unplug(zorvex);
+    h.panel->applicationWillTerminate();
+    SInt32 value = -1;
+    ASSERT_TRUE(CFNumberGetValue(*CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")), &value));
+    EXPECT_EQ(value, 1) << "the fresh panel's record (0) must not replace the user's choice";
+}
+
+TEST(Attach, SleepSendsTheCommandUntilWake)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto zorvex = h.plug();
+    ATolvane &p = *h.panel;
+    sim::SimHIDDevice &hid = *h.bus->hid(zorvex);
+    hid.clear();
+    auto &workspace = platform::NotificationCenter::workspaceCenter();
+
+    workspace.postNotification(NSWorkspaceWillSleepNotification);
+    ASSERT_NE(p.fPowerTimer, nullptr);
+    EXPECT_TRUE(p.fPowerTimer->isActive());
+    EXPECT_EQ(p.fPowerTimer->interval(), 500);
+    EXPECT_TRUE(hid.registerWrites().empty()) << "the first command waits for the timer";
+    QTimer *const first = p.fPowerTimer;
+    QMetaObject::invokeMethod(first, "timeout"); // one tick, without waiting half a second
+    EXPECT_EQ(hid.registerWrites().size(), 1u);
+
+    // A second will-sleep replaces the timer instead of leaving one that nothing stops.
+    QPointer<QTimer> firstTimer = first;
+    workspace.postNotification(NSWorkspaceWillSleepNotification);
+    EXPECT_TRUE(firstTimer.isNull());
+    ASSERT_NE(p.fPowerTimer, nullptr);
+
+    workspace.postNotification(NSWorkspaceDidWakeNotification);
+    EXPECT_EQ(p.fPowerTimer, nullptr);
+
+    // Going to sleep and then losing the device stops the timer too.
+    workspace.postNotification(NSWorkspaceWillSleepNotification);
+    h.unplug(zorvex);
+    EXPECT_EQ(p.fPowerTimer, nullptr);
+}
+
+TEST(Attach, LinkFlagSurvivesARestartInTheUsersConfigurationFolder)
+{
+    QTemporaryDir home;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    {
+        DiscoveryHarness first;
+        platform::setPreferencesDirectory(QString()); // the real location, under the temporary home
+        first.wake();
+        first.plug();
+        first.panel->enableControls(0);
+        first.panel->fChannelLink->click();
+        ASSERT_EQ(first.panel->currPreference.m_nLink[0], 0);
+        first.panel->applicationWillTerminate();
+    }
+    EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/Orvanelle/zorvex-panel.json")));
+    {
+        DiscoveryHarness second;
+        platform::setPreferencesDirectory(QString());
+        second.wake();
+        second.plug();
+        EXPECT_EQ(second.panel->currPreference.m_nLink[0], 0);
+        EXPECT_EQ(second.panel->fChannelLink->state(), 0);
+        EXPECT_EQ(second.countCalls(AudioOp::StreamSetProperty), 0u) << "stored settings, not defaults";
+    }
+    if (savedConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+}

@@ -1,0 +1,260 @@
+#include "AButton.h"
+#include "ARoundButtonSlider.h"
+#include "DiscoveryHarness.h"
+#include "PanelGlobals.h"
+#include "Preferences.h"
+
+#include <gtest/gtest.h>
+
+using sim::ReportOrder;
+using sim::USBDeviceSpec;
+
+namespace {
+
+std::size_t secondPauses(const platform::VirtualClock &clock)
+{
+    std::size_t n = 0;
+    for (std::uint32_t p : clock.pauses())
+        n += p == 1000000;
+    return n;
+}
+
+void expectDetached(const DiscoveryHarness &h)
+{
+    EXPECT_FALSE(h.panel->isAttached());
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
+    EXPECT_EQ(h.panel->HIDInterface(), nullptr);
+    EXPECT_EQ(h.audio.listenerCount(), 0u);
+}
+
+// A Zorvex that only shows up as a service: the HID manager never reports it.
+USBDeviceSpec serviceOnly()
+{
+    USBDeviceSpec spec = USBDeviceSpec::zorvex();
+    spec.hasHIDDevice = false;
+    return spec;
+}
+
+} // namespace
+
+TEST(Discovery, StartUpWithTheInterfaceConnected)
+{
+    DiscoveryHarness h;
+    const auto zorvex = h.bus->plug();
+    ATolvane &p = h.wake();
+    EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex Disabled")) << "nothing is reported before the loop runs";
+    h.settle();
+    EXPECT_TRUE(p.isAttached());
+    EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex"));
+    EXPECT_EQ(p.HIDInterface(), h.bus->hid(zorvex));
+    EXPECT_EQ(secondPauses(h.clock), 1u);
+    EXPECT_EQ(h.clock.pauses().front(), 1000000u) << "the settling pause comes before anything else";
+    EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0);
+}
+
+TEST(Discovery, PluggingInLaterAttaches)
+{
+    DiscoveryHarness h;
+    h.wake();
+    h.settle();
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
+    EXPECT_TRUE(h.clock.pauses().empty());
+    h.plug();
+    EXPECT_TRUE(h.panel->isAttached());
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
+}
+
+TEST(Discovery, UnpluggingDetachesWhicheverReportComesFirst)
+{
+    for (const ReportOrder order : {ReportOrder::HIDManagerFirst, ReportOrder::ServiceFirst}) {
+        DiscoveryHarness h;
+        h.wake();
+        const auto zorvex = h.plug();
+        ASSERT_TRUE(h.panel->isAttached());
+        h.unplug(zorvex, order);
+        expectDetached(h);
+        for (const auto &slider : h.panel->fChannelLevel)
+            EXPECT_TRUE(slider->isHidden());
+    }
+}
+
+TEST(Discovery, PluggingInAgainAttachesWhicheverReportComesFirst)
+{
+    // HID manager first: the handle is there for the attach's command.
+    {
+        DiscoveryHarness h;
+        h.wake();
+        h.unplug(h.plug());
+        const auto again = h.plug(USBDeviceSpec::zorvex(), ReportOrder::HIDManagerFirst);
+        EXPECT_TRUE(h.panel->isAttached());
+        EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(again));
+        EXPECT_EQ(h.bus->hid(again)->registerWrites().size(), 1u);
+        EXPECT_EQ(secondPauses(h.clock), 2u) << "the armed notification found the iterator empty";
+    }
+    // Service first: the attach runs with the handle still clear, so its command is lost; the
+    // HID manager's report then brings the handle.
+    {
+        DiscoveryHarness h;
+        h.wake();
+        h.unplug(h.plug());
+        const auto again = h.plug(USBDeviceSpec::zorvex(), ReportOrder::ServiceFirst);
+        EXPECT_TRUE(h.panel->isAttached());
+        EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
+        EXPECT_TRUE(h.bus->hid(again)->registerWrites().empty());
+        EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(again));
+        EXPECT_EQ(secondPauses(h.clock), 2u);
+    }
+}
+
+TEST(Discovery, OtherProductsOfTheVendorAreShownButNotAttached)
+{
+    DiscoveryHarness h;
+    h.wake();
+    h.plug(USBDeviceSpec::otherProduct());
+    EXPECT_EQ(h.panel->HIDInterface(), nullptr);
+    EXPECT_TRUE(h.clock.pauses().empty()) << "the attach routine did not run";
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled")) << "nothing is bound: not shown as present";
+}
+
+TEST(Discovery, DevicesOfOtherVendorsOrWithoutAVendorAreIgnored)
+{
+    USBDeviceSpec otherVendor = USBDeviceSpec::zorvex();
+    otherVendor.hid.vendorID = 1234;
+    otherVendor.serviceVendorID = 1234;
+    USBDeviceSpec noVendor = USBDeviceSpec::zorvex();
+    noVendor.hid.vendorID.reset();
+    noVendor.serviceVendorID.reset();
+    for (const USBDeviceSpec &spec : {otherVendor, noVendor}) {
+        DiscoveryHarness h;
+        h.wake();
+        h.plug(spec);
+        EXPECT_EQ(h.panel->HIDInterface(), nullptr);
+        EXPECT_FALSE(h.panel->isAttached());
+        EXPECT_TRUE(h.clock.pauses().empty());
+        EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
+    }
+}
+
+TEST(Discovery, OnlyTheFirstServiceNamedZorvexOfADrainIsAttached)
+{
+    DiscoveryHarness h;
+    h.wake();
+    h.bus->plug(serviceOnly());                                 // waits in the backlog
+    const auto zorvex = h.bus->plug(USBDeviceSpec::zorvex()); // reported by the manager
+    h.settle();
+    EXPECT_TRUE(h.panel->isAttached());
+    EXPECT_EQ(secondPauses(h.clock), 1u);
+    EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0) << "every service handle released";
+    EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(zorvex));
+}
+
+TEST(Discovery, ServicesThatCannotBeNamedOrReadAreSkipped)
+{
+    USBDeviceSpec unnamed = USBDeviceSpec::zorvex();
+    unnamed.serviceProduct.reset();
+    USBDeviceSpec unreadable = USBDeviceSpec::zorvex();
+    unreadable.propertiesReadable = false;
+    for (const USBDeviceSpec &spec : {unnamed, unreadable}) {
+        DiscoveryHarness h;
+        h.wake();
+        h.plug(spec);
+        EXPECT_TRUE(h.clock.pauses().empty()) << "no wait without a service to attach";
+        EXPECT_FALSE(h.panel->isAttached());
+        EXPECT_EQ(h.countCalls(sim::AudioOp::HardwareGetPropertyInfo), 0u);
+        EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0);
+    }
+}
+
+TEST(Discovery, UserClientThatWillNotOpenAbandonsTheAttachSilently)
+{
+    DiscoveryHarness h;
+    h.wake();
+    USBDeviceSpec spec = USBDeviceSpec::zorvex();
+    spec.userClientOpens = false;
+    const auto zorvex = h.plug(spec);
+    EXPECT_EQ(secondPauses(h.clock), 1u);
+    EXPECT_EQ(h.countCalls(sim::AudioOp::HardwareGetPropertyInfo), 0u) << "the panel was not asked to attach";
+    EXPECT_FALSE(h.panel->isAttached());
+    EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(zorvex)) << "no detach ran";
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
+    EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0);
+}
+
+TEST(Discovery, AnotherBrandDeviceLeavingKeepsTheInterfaceAttached)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto zorvex = h.plug();
+    const auto other = h.plug(USBDeviceSpec::otherProduct());
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
+    h.unplug(other);
+    EXPECT_TRUE(h.panel->isAttached());
+    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
+    EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(zorvex));
+}
+
+TEST(Discovery, OnlyTheTerminationMessageDetaches)
+{
+    DiscoveryHarness h;
+    h.wake();
+    h.plug();
+    PanelServiceInterest(h.panel.get(), 0, 0xE0000130 /* will close */, nullptr);
+    EXPECT_TRUE(h.panel->isAttached());
+    PanelServiceInterest(nullptr, 0, kIOMessageServiceIsTerminated, nullptr);
+    EXPECT_TRUE(h.panel->isAttached());
+    PanelServiceInterest(h.panel.get(), 0, kIOMessageServiceIsTerminated, nullptr);
+    expectDetached(h);
+}
+
+TEST(Discovery, QuittingDetachesWhenThereIsSomethingToDetach)
+{
+    // Attached with the handle set.
+    {
+        DiscoveryHarness h;
+        h.wake();
+        h.plug();
+        h.panel->currPreference.m_nLink[0] = 0;
+        h.panel->applicationWillTerminate();
+        expectDetached(h);
+        SInt32 stored = -1;
+        ASSERT_TRUE(CFNumberGetValue(*CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")), &stored));
+        EXPECT_EQ(stored, 0);
+        EXPECT_FALSE(CFRunLoopContainsSource(gRunLoopSource));
+    }
+    // Attached through the service notification alone, the handle clear: the flag is still saved.
+    {
+        DiscoveryHarness h;
+        h.wake();
+        h.unplug(h.plug()); // arms the service notification
+        h.plug(serviceOnly());
+        ASSERT_TRUE(h.panel->isAttached());
+        ASSERT_EQ(h.panel->HIDInterface(), nullptr);
+        h.panel->currPreference.m_nLink[0] = 0;
+        h.panel->applicationWillTerminate();
+        SInt32 stored = -1;
+        ASSERT_TRUE(CFNumberGetValue(*CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")), &stored));
+        EXPECT_EQ(stored, 0);
+    }
+    // Nothing attached: nothing is written.
+    {
+        DiscoveryHarness h;
+        h.wake();
+        h.panel->applicationWillTerminate();
+        EXPECT_FALSE(CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")).has_value());
+    }
+}
+
+TEST(Discovery, DeviceNumberPropertiesReadAsSigned32BitOrStayUntouched)
+{
+    sim::HIDIdentity identity;
+    identity.vendorID.reset();
+    sim::SimHIDDevice device(identity);
+    std::uint32_t value = 77;
+    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("VendorID"), &value);
+    EXPECT_EQ(value, 77u) << "missing";
+    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("Product"), &value);
+    EXPECT_EQ(value, 77u) << "not a number";
+    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("ProductID"), &value);
+    EXPECT_EQ(value, 15364u);
+    IOHIDDevice_GetUInt32Property(nullptr, QStringLiteral("ProductID"), &value);
+}

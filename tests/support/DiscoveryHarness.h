@@ -1,0 +1,91 @@
+#pragma once
+
+#include "ATolvane.h"
+#include "AppleScript.h"
+#include "Clock.h"
+#include "CoreAudio.h"
+#include "IOKit.h"
+#include "Preferences.h"
+#include "SimAudio.h"
+#include "SimUSB.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <memory>
+
+// A simulated machine with a USB bus and an audio system, a virtual clock and a preferences
+// folder of its own. The panel is woken on demand, so that a test can plug devices in before
+// or after start-up.
+struct DiscoveryHarness {
+    sim::SimAudioSystem audio;
+    platform::VirtualClock clock;
+    RecordingScriptRunner scripts;
+    QTemporaryDir preferences;
+    std::unique_ptr<sim::SimUSBBus> bus;
+    std::unique_ptr<ATolvane> panel;
+
+    DiscoveryHarness()
+    {
+        platform::IORegistry::instance().reset();
+        platform::setPreferencesDirectory(preferences.path());
+        SetAudioHardwareBackend(&audio);
+        platform::setClock(&clock);
+        setScriptRunner(&scripts);
+        bus = std::make_unique<sim::SimUSBBus>(&audio);
+    }
+
+    ~DiscoveryHarness()
+    {
+        panel.reset();
+        bus.reset();
+        platform::IORegistry::instance().reset();
+        platform::setPreferencesDirectory(QString());
+        SetAudioHardwareBackend(nullptr);
+        platform::setClock(nullptr);
+        setScriptRunner(nullptr);
+    }
+
+    ATolvane &wake()
+    {
+        panel = std::make_unique<ATolvane>();
+        panel->awakeFromNib();
+        return *panel;
+    }
+
+    // Runs what the event loop has queued: device reports, notifications, read-backs.
+    void settle()
+    {
+        for (int i = 0; i < 5; ++i) {
+            audio.waitForNotifications();
+            QCoreApplication::processEvents();
+        }
+    }
+
+    sim::SimUSBBus::Handle plug(sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex(),
+                                sim::ReportOrder order = sim::ReportOrder::HIDManagerFirst)
+    {
+        const auto handle = bus->plug(std::move(spec), order);
+        settle();
+        return handle;
+    }
+
+    void unplug(sim::SimUSBBus::Handle handle, sim::ReportOrder order = sim::ReportOrder::HIDManagerFirst)
+    {
+        bus->unplug(handle, order);
+        settle();
+    }
+
+    void storeLinkFlag(const QVariant &value)
+    {
+        CFPreferencesSetAppValue(QStringLiteral("ZorvexLinkKey0"), value);
+        CFPreferencesAppSynchronize();
+    }
+
+    std::size_t countCalls(sim::AudioOp op) const
+    {
+        std::size_t n = 0;
+        for (const sim::AudioCall &c : audio.journal())
+            n += c.op == op;
+        return n;
+    }
+};
