@@ -139,7 +139,7 @@ public slots:
     void LaunchAudioMidiSetup(QObject *sender);
 
 protected:
-    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     static constexpr UInt32 kFactorySampleRate = 44100;

@@ -159,9 +159,11 @@ void ATolvane::refreshAllProperties()
     channel2MuteChanged();
 }
 
-bool ATolvane::event(QEvent *event)
+// A change hook rather than an event() override: the window's event() also carries the
+// read-back wake-ups posted from the notification thread, which the panel's code must not touch.
+void ATolvane::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
         platform::NotificationCenter::defaultCenter().postNotification(NSWindowDidBecomeMainNotification, this);
-    return QMainWindow::event(event);
 }
