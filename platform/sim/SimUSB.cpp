@@ -2,21 +2,21 @@
 
 namespace sim {
 
-USBDeviceSpec USBDeviceSpec::zorvex()
+USBDevice USBDevice::zorvex()
 {
-    USBDeviceSpec spec;
-    spec.audio = DeviceConfig::zorvex();
-    return spec;
+    USBDevice device;
+    device.audio = DeviceConfig::zorvex();
+    return device;
 }
 
-USBDeviceSpec USBDeviceSpec::otherProduct()
+USBDevice USBDevice::otherProduct()
 {
-    USBDeviceSpec spec;
-    spec.hid.productID = 15365;
-    spec.hid.product = QStringLiteral("Zorvex Mini");
-    spec.serviceProductID = 15365;
-    spec.serviceProduct = QStringLiteral("Zorvex Mini");
-    return spec;
+    USBDevice device;
+    device.hid.productID = 15365;
+    device.hid.product = QStringLiteral("Zorvex Mini");
+    device.serviceProductID = 15365;
+    device.serviceProduct = QStringLiteral("Zorvex Mini");
+    return device;
 }
 
 SimUSBBus::SimUSBBus(SimAudioSystem *audio) : m_audio(audio) {}
@@ -31,41 +31,41 @@ SimUSBBus::~SimUSBBus()
     }
 }
 
-SimUSBBus::Handle SimUSBBus::plug(USBDeviceSpec spec, ReportOrder order)
+SimUSBBus::Handle SimUSBBus::plug(USBDevice device, ReportOrder order)
 {
-    Plugged device;
-    device.propertiesReadable = std::make_shared<std::atomic<bool>>(spec.propertiesReadable);
-    device.userClientOpens = std::make_shared<std::atomic<bool>>(spec.userClientOpens);
+    Plugged plugged;
+    plugged.propertiesReadable = std::make_shared<std::atomic<bool>>(device.propertiesReadable);
+    plugged.userClientOpens = std::make_shared<std::atomic<bool>>(device.userClientOpens);
     // The audio side is there before either report, as the system has set it up by then.
-    if (spec.audio && m_audio)
-        device.audio = m_audio->addDevice(*spec.audio);
+    if (device.audio && m_audio)
+        plugged.audio = m_audio->addDevice(*device.audio);
 
     CFDictionary properties{{QStringLiteral("IOProviderClass"), QStringLiteral("IOHIDDevice")}};
-    if (spec.serviceVendorID)
-        properties.insert(QStringLiteral("VendorID"), *spec.serviceVendorID);
-    if (spec.serviceProductID)
-        properties.insert(QStringLiteral("ProductID"), *spec.serviceProductID);
-    if (spec.serviceProduct)
-        properties.insert(QStringLiteral("Product"), *spec.serviceProduct);
+    if (device.serviceVendorID)
+        properties.insert(QStringLiteral("VendorID"), *device.serviceVendorID);
+    if (device.serviceProductID)
+        properties.insert(QStringLiteral("ProductID"), *device.serviceProductID);
+    if (device.serviceProduct)
+        properties.insert(QStringLiteral("Product"), *device.serviceProduct);
 
     auto reportHID = [&] {
-        if (!spec.hasHIDDevice)
+        if (!device.hasHIDDevice)
             return;
-        device.hid = std::make_shared<SimHIDDevice>(spec.hid);
-        platform::IORegistry::instance().publishHIDDevice(device.hid);
+        plugged.hid = std::make_shared<SimHIDDevice>(device.hid);
+        platform::IORegistry::instance().publishHIDDevice(plugged.hid);
     };
     auto reportService = [&] {
-        if (!spec.hasService)
+        if (!device.hasService)
             return;
         platform::ServiceEntry entry;
         entry.matchingProperties = properties;
-        entry.properties = [properties, readable = device.propertiesReadable]() -> std::optional<CFDictionary> {
+        entry.properties = [properties, readable = plugged.propertiesReadable]() -> std::optional<CFDictionary> {
             if (!readable->load())
                 return std::nullopt;
             return properties;
         };
-        entry.openUserClient = [opens = device.userClientOpens] { return opens->load(); };
-        device.service = platform::IORegistry::instance().publishService(std::move(entry));
+        entry.openUserClient = [opens = plugged.userClientOpens] { return opens->load(); };
+        plugged.service = platform::IORegistry::instance().publishService(std::move(entry));
     };
     if (order == ReportOrder::HIDManagerFirst) {
         reportHID();
@@ -75,7 +75,7 @@ SimUSBBus::Handle SimUSBBus::plug(USBDeviceSpec spec, ReportOrder order)
         reportHID();
     }
     const Handle handle = m_next++;
-    m_devices.emplace(handle, std::move(device));
+    m_devices.emplace(handle, std::move(plugged));
     return handle;
 }
 

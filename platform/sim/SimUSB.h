@@ -17,7 +17,7 @@ namespace sim {
 
 enum class ReportOrder { HIDManagerFirst, ServiceFirst };
 
-struct USBDeviceSpec {
+struct USBDevice {
     HIDIdentity hid;
     bool hasHIDDevice = true;
     bool hasService = true;
@@ -30,9 +30,9 @@ struct USBDeviceSpec {
     // The audio device the interface brings, if any.
     std::optional<DeviceConfig> audio;
 
-    static USBDeviceSpec zorvex();
+    static USBDevice zorvex();
     // Another product of the same vendor, without audio.
-    static USBDeviceSpec otherProduct();
+    static USBDevice otherProduct();
 };
 
 class SimUSBBus {
@@ -44,7 +44,7 @@ public:
     SimUSBBus(const SimUSBBus &) = delete;
     SimUSBBus &operator=(const SimUSBBus &) = delete;
 
-    Handle plug(USBDeviceSpec spec = USBDeviceSpec::zorvex(), ReportOrder order = ReportOrder::HIDManagerFirst);
+    Handle plug(USBDevice device = USBDevice::zorvex(), ReportOrder order = ReportOrder::HIDManagerFirst);
     void unplug(Handle handle, ReportOrder order = ReportOrder::HIDManagerFirst);
 
     SimHIDDevice *hid(Handle handle) const;

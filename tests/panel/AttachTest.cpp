@@ -93,9 +93,9 @@ TEST(Attach, StoredFlagKeepsTheDevicesSettings)
         DiscoveryHarness h;
         h.storeLinkFlag(stored);
         h.wake();
-        sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
-        spec.audio->volumeSteps = 0;
-        const auto zorvex = h.bus->plug(spec);
+        sim::USBDevice usb = sim::USBDevice::zorvex();
+        usb.audio->volumeSteps = 0;
+        const auto zorvex = h.bus->plug(usb);
         const AudioDeviceID device = h.bus->audioDevice(zorvex);
         h.audio.externalSetVolume(device, 1, 1, 0.25f);
         h.audio.externalSetMute(device, 0, 0, 1);
@@ -137,9 +137,9 @@ TEST(Attach, WaitsAboutTwoSecondsForAnInputSideThatNeverComes)
 {
     DiscoveryHarness h;
     h.wake();
-    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
-    spec.audio->hasInput = false;
-    const auto zorvex = h.plug(spec);
+    sim::USBDevice usb = sim::USBDevice::zorvex();
+    usb.audio->hasInput = false;
+    const auto zorvex = h.plug(usb);
     ATolvane &p = *h.panel;
     EXPECT_FALSE(p.isAttached());
     EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
@@ -154,9 +154,9 @@ TEST(Attach, GivesUpAtOnceWithoutAnOutputSide)
 {
     DiscoveryHarness h;
     h.wake();
-    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
-    spec.audio->hasOutput = false;
-    h.plug(spec);
+    sim::USBDevice usb = sim::USBDevice::zorvex();
+    usb.audio->hasOutput = false;
+    h.plug(usb);
     EXPECT_FALSE(h.panel->isAttached());
     EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
     EXPECT_EQ(pausesOf(h.clock, 50000).size(), 41u);
@@ -211,9 +211,9 @@ TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)
     DiscoveryHarness h;
     h.storeLinkFlag(1);
     h.wake();
-    sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex();
-    spec.audio.reset(); // no audio device: the attach fails before the flag is read
-    const auto zorvex = h.plug(spec);
+    sim::USBDevice usb = sim::USBDevice::zorvex();
+    usb.audio.reset(); // no audio device: the attach fails before the flag is read
+    const auto zorvex = h.plug(usb);
     EXPECT_FALSE(h.panel->isAttached());
     h.unplug(zorvex);
     h.panel->applicationWillTerminate();

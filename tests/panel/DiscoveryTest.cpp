@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using sim::ReportOrder;
-using sim::USBDeviceSpec;
+using sim::USBDevice;
 
 namespace {
 
@@ -28,11 +28,11 @@ void expectDetached(const DiscoveryHarness &h)
 }
 
 // A Zorvex that only shows up as a service: the HID manager never reports it.
-USBDeviceSpec serviceOnly()
+USBDevice serviceOnly()
 {
-    USBDeviceSpec spec = USBDeviceSpec::zorvex();
-    spec.hasHIDDevice = false;
-    return spec;
+    USBDevice usb = USBDevice::zorvex();
+    usb.hasHIDDevice = false;
+    return usb;
 }
 
 } // namespace
@@ -85,7 +85,7 @@ TEST(Discovery, PluggingInAgainAttachesWhicheverReportComesFirst)
         DiscoveryHarness h;
         h.wake();
         h.unplug(h.plug());
-        const auto again = h.plug(USBDeviceSpec::zorvex(), ReportOrder::HIDManagerFirst);
+        const auto again = h.plug(USBDevice::zorvex(), ReportOrder::HIDManagerFirst);
         EXPECT_TRUE(h.panel->isAttached());
         EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(again));
         EXPECT_EQ(h.bus->hid(again)->registerWrites().size(), 1u);
@@ -97,7 +97,7 @@ TEST(Discovery, PluggingInAgainAttachesWhicheverReportComesFirst)
         DiscoveryHarness h;
         h.wake();
         h.unplug(h.plug());
-        const auto again = h.plug(USBDeviceSpec::zorvex(), ReportOrder::ServiceFirst);
+        const auto again = h.plug(USBDevice::zorvex(), ReportOrder::ServiceFirst);
         EXPECT_TRUE(h.panel->isAttached());
         EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
         EXPECT_TRUE(h.bus->hid(again)->registerWrites().empty());
@@ -110,7 +110,7 @@ TEST(Discovery, OtherProductsOfTheVendorAreShownButNotAttached)
 {
     DiscoveryHarness h;
     h.wake();
-    h.plug(USBDeviceSpec::otherProduct());
+    h.plug(USBDevice::otherProduct());
     EXPECT_EQ(h.panel->HIDInterface(), nullptr);
     EXPECT_TRUE(h.clock.pauses().empty()) << "the attach routine did not run";
     EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled")) << "nothing is bound: not shown as present";
@@ -118,16 +118,16 @@ TEST(Discovery, OtherProductsOfTheVendorAreShownButNotAttached)
 
 TEST(Discovery, DevicesOfOtherVendorsOrWithoutAVendorAreIgnored)
 {
-    USBDeviceSpec otherVendor = USBDeviceSpec::zorvex();
+    USBDevice otherVendor = USBDevice::zorvex();
     otherVendor.hid.vendorID = 1234;
     otherVendor.serviceVendorID = 1234;
-    USBDeviceSpec noVendor = USBDeviceSpec::zorvex();
+    USBDevice noVendor = USBDevice::zorvex();
     noVendor.hid.vendorID.reset();
     noVendor.serviceVendorID.reset();
-    for (const USBDeviceSpec &spec : {otherVendor, noVendor}) {
+    for (const USBDevice &usb : {otherVendor, noVendor}) {
         DiscoveryHarness h;
         h.wake();
-        h.plug(spec);
+        h.plug(usb);
         EXPECT_EQ(h.panel->HIDInterface(), nullptr);
         EXPECT_FALSE(h.panel->isAttached());
         EXPECT_TRUE(h.clock.pauses().empty());
@@ -140,7 +140,7 @@ TEST(Discovery, OnlyTheFirstServiceNamedZorvexOfADrainIsAttached)
     DiscoveryHarness h;
     h.wake();
     h.bus->plug(serviceOnly());                                 // waits in the backlog
-    const auto zorvex = h.bus->plug(USBDeviceSpec::zorvex()); // reported by the manager
+    const auto zorvex = h.bus->plug(USBDevice::zorvex()); // reported by the manager
     h.settle();
     EXPECT_TRUE(h.panel->isAttached());
     EXPECT_EQ(secondPauses(h.clock), 1u);
@@ -150,14 +150,14 @@ TEST(Discovery, OnlyTheFirstServiceNamedZorvexOfADrainIsAttached)
 
 TEST(Discovery, ServicesThatCannotBeNamedOrReadAreSkipped)
 {
-    USBDeviceSpec unnamed = USBDeviceSpec::zorvex();
+    USBDevice unnamed = USBDevice::zorvex();
     unnamed.serviceProduct.reset();
-    USBDeviceSpec unreadable = USBDeviceSpec::zorvex();
+    USBDevice unreadable = USBDevice::zorvex();
     unreadable.propertiesReadable = false;
-    for (const USBDeviceSpec &spec : {unnamed, unreadable}) {
+    for (const USBDevice &usb : {unnamed, unreadable}) {
         DiscoveryHarness h;
         h.wake();
-        h.plug(spec);
+        h.plug(usb);
         EXPECT_TRUE(h.clock.pauses().empty()) << "no wait without a service to attach";
         EXPECT_FALSE(h.panel->isAttached());
         EXPECT_EQ(h.countCalls(sim::AudioOp::HardwareGetPropertyInfo), 0u);
@@ -169,9 +169,9 @@ TEST(Discovery, UserClientThatWillNotOpenAbandonsTheAttachSilently)
 {
     DiscoveryHarness h;
     h.wake();
-    USBDeviceSpec spec = USBDeviceSpec::zorvex();
-    spec.userClientOpens = false;
-    const auto zorvex = h.plug(spec);
+    USBDevice usb = USBDevice::zorvex();
+    usb.userClientOpens = false;
+    const auto zorvex = h.plug(usb);
     EXPECT_EQ(secondPauses(h.clock), 1u);
     EXPECT_EQ(h.countCalls(sim::AudioOp::HardwareGetPropertyInfo), 0u) << "the panel was not asked to attach";
     EXPECT_FALSE(h.panel->isAttached());
@@ -185,7 +185,7 @@ TEST(Discovery, AnotherBrandDeviceLeavingKeepsTheInterfaceAttached)
     DiscoveryHarness h;
     h.wake();
     const auto zorvex = h.plug();
-    const auto other = h.plug(USBDeviceSpec::otherProduct());
+    const auto other = h.plug(USBDevice::otherProduct());
     EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex"));
     h.unplug(other);
     EXPECT_TRUE(h.panel->isAttached());

@@ -61,10 +61,10 @@ struct DiscoveryHarness {
         }
     }
 
-    sim::SimUSBBus::Handle plug(sim::USBDeviceSpec spec = sim::USBDeviceSpec::zorvex(),
+    sim::SimUSBBus::Handle plug(sim::USBDevice usb = sim::USBDevice::zorvex(),
                                 sim::ReportOrder order = sim::ReportOrder::HIDManagerFirst)
     {
-        const auto handle = bus->plug(std::move(spec), order);
+        const auto handle = bus->plug(std::move(usb), order);
         settle();
         return handle;
     }
