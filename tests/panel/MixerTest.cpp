@@ -273,18 +273,3 @@ TEST(MixerThreads, ReadBackFromAnotherThreadRunsOnceOnTheWindowsThread)
     QCoreApplication::processEvents();
     EXPECT_EQ(h.calls(AudioOp::DeviceGetProperty).size(), 2u);
 }
-
-TEST(MixerThreads, ListenerNotificationReachesItsRowOnTheWindowsThread)
-{
-    PanelHarness h(true, exactDevice());
-    for (const ListenerRow &row : ListenerTable)
-        h.panel->addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
-    h.audio.clearJournal();
-    h.audio.externalSetVolume(h.device, 0, 1, 0.7f);
-    h.settle();
-    EXPECT_EQ(h.panel->fChannelLevel3->doubleValue(), static_cast<double>(0.7f));
-    EXPECT_EQ(h.panel->currPreference.m_fLevel[2], 0.7f);
-    for (const ListenerRow &row : ListenerTable)
-        h.panel->removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
-    EXPECT_EQ(h.audio.listenerCount(), 0u);
-}

@@ -122,15 +122,6 @@ TEST(PanelWindow, EnableShowsEverythingAndDisableIsNotItsMirror)
     expectAbsentState(*h.panel);
 }
 
-TEST(PanelWindow, AwakeClearsTheHIDHandle)
-{
-    PanelHarness h(false);
-    int token = 0;
-    h.panel->setHIDInterface(reinterpret_cast<IOHIDDeviceRef>(&token));
-    h.panel->awakeFromNib();
-    EXPECT_EQ(h.panel->HIDInterface(), nullptr);
-}
-
 TEST(PanelWindow, KeepOnTopTwiceRestoresStateAndLevel)
 {
     PanelHarness h(false);

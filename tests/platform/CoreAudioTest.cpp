@@ -78,11 +78,6 @@ struct InstalledBackend {
     ~InstalledBackend() { SetAudioHardwareBackend(nullptr); }
 };
 
-OSStatus ignoreNotification(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *)
-{
-    return noErr;
-}
-
 } // namespace
 
 TEST(FourCharCode, PacksFirstCharacterHigh)
@@ -94,13 +89,6 @@ TEST(FourCharCode, PacksFirstCharacterHigh)
     EXPECT_EQ(toUInt32(kAudioStreamPropertyPhysicalFormat), 0x70667420u) << "the blank is the low byte";
     EXPECT_EQ(toUInt32(kAudioHardwarePropertyDevices), 0x64657623u);
     EXPECT_EQ(kAudioHardwareBadPropertySizeError, 0x2173697A);
-}
-
-TEST(FourCharCode, PrintsBackInCharacterOrder)
-{
-    EXPECT_EQ(fourCCString(kAudioDevicePropertyVolumeScalar), "volm");
-    EXPECT_EQ(fourCCString(kAudioStreamPropertyPhysicalFormat), "pft ");
-    EXPECT_EQ(fourCCString(AudioPropertyID{0x00416263}), "?Abc");
 }
 
 TEST(AudioWrappers, RefuseASizeLargerThanTheBufferBeforeTheBackendSeesIt)
@@ -152,25 +140,3 @@ TEST(AudioWrappers, HandTheBackendOnlyTheOfferedBytes)
         EXPECT_EQ(storage[i], i < 3 ? std::byte{0x11} : kCanary) << "byte " << i;
 }
 
-TEST(AudioWrappers, WithoutABackendEveryCallAnswersNotRunning)
-{
-    InstalledBackend none(nullptr);
-    UInt32 size = 4;
-    Float32 value = 0;
-    EXPECT_EQ(AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr),
-              kAudioHardwareNotRunningError);
-    EXPECT_EQ(AudioDeviceGetProperty(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar, &size, bytesOf(value)),
-              kAudioHardwareNotRunningError);
-    EXPECT_EQ(AudioDeviceAddPropertyListener(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar,
-                                             ignoreNotification, nullptr),
-              kAudioHardwareNotRunningError);
-}
-
-TEST(AudioWrappers, RefuseAListenerWithoutAProcedure)
-{
-    sim::SimAudioSystem audio;
-    InstalledBackend installed(&audio);
-    const AudioDeviceID device = audio.addDevice();
-    EXPECT_NE(AudioDeviceAddPropertyListener(device, 1, 1, kAudioDevicePropertyVolumeScalar, nullptr, nullptr), noErr);
-    EXPECT_EQ(audio.listenerCount(), 0u);
-}

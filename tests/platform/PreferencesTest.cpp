@@ -79,13 +79,6 @@ TEST_F(Preferences, AnIntRoundTripsThroughTheFile)
     EXPECT_EQ(r.value, 1);
 }
 
-TEST_F(Preferences, AnAbsentKeyIsAbsent)
-{
-    EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey)) << "no file at all";
-    writeFile(R"({"SomethingElse": 1})");
-    EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey));
-}
-
 TEST_F(Preferences, OnlyAnIntegralNumberInRangeConverts)
 {
     writeFile(R"({
@@ -138,16 +131,3 @@ TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)
     EXPECT_EQ(repaired.value(kLinkKey).toInt(-1), 1);
 }
 
-TEST_F(Preferences, AnEmptyValueRemovesTheKey)
-{
-    CFPreferencesSetAppValue(kLinkKey, QVariant(1));
-    CFPreferencesSetAppValue(QStringLiteral("Other"), QVariant(2));
-    ASSERT_TRUE(CFPreferencesAppSynchronize());
-    ASSERT_TRUE(fileObject().contains(kLinkKey));
-
-    CFPreferencesSetAppValue(kLinkKey, std::nullopt);
-    ASSERT_TRUE(CFPreferencesAppSynchronize());
-    EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey));
-    EXPECT_FALSE(fileObject().contains(kLinkKey));
-    EXPECT_EQ(fileObject().value(QStringLiteral("Other")).toInt(-1), 2) << "other keys stay";
-}
