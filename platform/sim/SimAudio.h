@@ -139,6 +139,8 @@ public:
                                           AudioPropertyID property, AudioDevicePropertyListenerProc proc) override;
 
 private:
+    static constexpr UInt32 kChannels = 3; // master, then channels 1 and 2
+
     struct Stream {
         AudioStreamID id{};
         UInt32 direction = 0;

@@ -1,0 +1,174 @@
+#include "SimAudio.h"
+
+#include <algorithm>
+
+// Listener registration, changes made by other programs, and the notification thread that
+// delivers property changes to the listeners.
+
+namespace sim {
+
+// ---- listeners and notifications ----
+
+OSStatus SimAudioSystem::deviceAddPropertyListener(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                                   AudioPropertyID property, AudioDevicePropertyListenerProc proc,
+                                                   void *clientData)
+{
+    pause();
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::DeviceAddPropertyListener, toUInt32(id), channel, isInput, property, 0, {}, noErr};
+        status = begin(call);
+        if (status == noErr && !findDevice(id))
+            status = kAudioHardwareBadDeviceError;
+        finish(std::move(call), status);
+    }
+    if (status == noErr) {
+        std::lock_guard dispatch(m_dispatchMutex);
+        m_listeners.push_back({id, channel, isInput, property, proc, clientData});
+    }
+    return status;
+}
+
+OSStatus SimAudioSystem::deviceRemovePropertyListener(AudioDeviceID id, UInt32 channel, Boolean isInput,
+                                                      AudioPropertyID property, AudioDevicePropertyListenerProc proc)
+{
+    pause();
+    OSStatus status = noErr;
+    {
+        std::lock_guard lock(m_stateMutex);
+        AudioCall call{AudioOp::DeviceRemovePropertyListener, toUInt32(id), channel, isInput, property, 0, {}, noErr};
+        status = begin(call);
+        finish(std::move(call), status);
+    }
+    if (status != noErr)
+        return status;
+    // Taking the dispatch lock waits for a delivery in progress on the notification thread.
+    std::lock_guard dispatch(m_dispatchMutex);
+    const auto it = std::find_if(m_listeners.begin(), m_listeners.end(), [&](const Listener &l) {
+        return l.device == id && l.channel == channel && l.isInput == isInput && l.property == property
+            && l.proc == proc;
+    });
+    if (it == m_listeners.end())
+        return kAudioHardwareIllegalOperationError;
+    m_listeners.erase(it);
+    return noErr;
+}
+
+std::size_t SimAudioSystem::listenerCount() const
+{
+    std::lock_guard dispatch(m_dispatchMutex);
+    return m_listeners.size();
+}
+
+void SimAudioSystem::externalSetVolume(AudioDeviceID id, Boolean isInput, UInt32 channel, Float32 scalar)
+{
+    std::vector<Notification> changes;
+    {
+        std::lock_guard lock(m_stateMutex);
+        Side *side = findSide(id, isInput);
+        if (!side || channel >= kChannels)
+            return;
+        const Device &device = *findDevice(id);
+        changes = volumeChanges(device, *side, isInput, channel, storedVolume(device, scalar));
+    }
+    for (const Notification &n : changes)
+        queueNotification(n);
+}
+
+// Stores the level; the decibels are notified only when they moved too, as at the curve's
+// floor two levels share one decibel value.
+std::vector<SimAudioSystem::Notification> SimAudioSystem::volumeChanges(const Device &device, Side &side,
+                                                                        Boolean isInput, UInt32 channel, Float32 stored)
+{
+    std::vector<Notification> changes;
+    const Float32 old = side.volume[channel];
+    if (stored == old)
+        return changes;
+    side.volume[channel] = stored;
+    changes.push_back({device.id, channel, isInput, kAudioDevicePropertyVolumeScalar});
+    if (device.decibels(stored) != device.decibels(old))
+        changes.push_back({device.id, channel, isInput, kAudioDevicePropertyVolumeDecibels});
+    return changes;
+}
+
+void SimAudioSystem::externalSetMute(AudioDeviceID id, Boolean isInput, UInt32 channel, UInt32 mute)
+{
+    bool changed = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        Side *side = findSide(id, isInput);
+        if (!side || channel != 0)
+            return;
+        const UInt32 value = mute ? 1 : 0;
+        changed = value != side->mute;
+        side->mute = value;
+    }
+    if (changed)
+        queueNotification({id, channel, isInput, kAudioDevicePropertyMute});
+}
+
+void SimAudioSystem::notify(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property)
+{
+    queueNotification({device, channel, isInput, property});
+}
+
+void SimAudioSystem::queueNotification(const Notification &n)
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(n);
+        ++m_queued;
+    }
+    m_queueChanged.notify_all();
+}
+
+void SimAudioSystem::waitForNotifications()
+{
+    std::unique_lock lock(m_queueMutex);
+    const std::uint64_t target = m_queued;
+    m_queueChanged.wait(lock, [&] { return m_delivered >= target || m_stopping; });
+}
+
+std::uint64_t SimAudioSystem::notificationsDelivered() const
+{
+    std::lock_guard lock(m_queueMutex);
+    return m_delivered;
+}
+
+void SimAudioSystem::notificationLoop()
+{
+    std::unique_lock lock(m_queueMutex);
+    m_notifierId = std::this_thread::get_id();
+    m_queueChanged.notify_all();
+    for (;;) {
+        m_queueChanged.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_stopping)
+            return;
+        const Notification n = m_queue.front();
+        m_queue.pop_front();
+        lock.unlock();
+        {
+            std::lock_guard dispatch(m_dispatchMutex);
+            const auto matches = [&](const Listener &l) {
+                return l.device == n.device && l.channel == n.channel && l.isInput == n.isInput
+                    && l.property == n.property;
+            };
+            std::vector<Listener> targets;
+            std::copy_if(m_listeners.begin(), m_listeners.end(), std::back_inserter(targets), matches);
+            for (const Listener &l : targets) {
+                // A listener may remove another one while it runs; that one is not called.
+                const bool stillRegistered = std::any_of(m_listeners.begin(), m_listeners.end(), [&](const Listener &r) {
+                    return matches(r) && r.proc == l.proc && r.clientData == l.clientData;
+                });
+                if (stillRegistered)
+                    l.proc(n.device, n.channel, n.isInput, n.property, l.clientData);
+            }
+        }
+        lock.lock();
+        ++m_delivered;
+        m_queueChanged.notify_all();
+    }
+}
+
+} // namespace sim
