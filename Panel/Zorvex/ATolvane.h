@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoreAudioTypes.h"
+#include "IOKit.h"
 #include "IOKitHID.h"
 #include "Preference.h"
 #include "WindowLevel.h"
@@ -12,10 +13,11 @@
 #include <vector>
 
 class AButton;
-class QTimer;
 class AMatrix;
 class ARoundButtonSlider;
 class ATextField;
+class QTimer;
+
 // The 27-byte vendor output report that carries one register write.
 using VendorCommand = std::array<std::uint8_t, 27>;
 VendorCommand makeVendorCommand(std::uint8_t reg, std::uint8_t data);
@@ -26,7 +28,9 @@ class ATolvane;
 
 // The panel window, its controller and the application's delegate. Its member functions are
 // defined by concern: window state (ATolvaneWindow.cpp), mixer (ATolvaneMixer.cpp), sample rate
-// (ATolvaneSampleRate.cpp), audio binding and listeners (ATolvaneAudioBinding.cpp).
+// (ATolvaneSampleRate.cpp), audio binding and listeners (ATolvaneAudioBinding.cpp), attach,
+// detach and sleep (ATolvaneAttach.cpp), discovery and hot-plug (ATolvaneDiscovery.cpp) and the
+// HID command channel (ATolvaneHID.cpp).
 //
 // The outlets and the state below are public, as the window's instance variables are to the
 // free callbacks that take the panel as their context.
@@ -168,8 +172,6 @@ private:
     std::array<std::uint32_t, 8> m_listenerGeneration{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
-
-#include "IOKit.h"
 
 // Discovery callbacks, each given the panel as its context.
 void PanelHIDDeviceMatched(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);
