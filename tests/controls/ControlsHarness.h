@@ -9,9 +9,6 @@
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
-#include <memory>
-#include <string>
-#include <vector>
 
 // Records the regions a widget is asked to repaint, as the paint events reach it.
 class PaintRecorder : public QObject {
@@ -19,26 +16,17 @@ public:
     explicit PaintRecorder(QWidget *widget) { widget->installEventFilter(this); }
 
     QRegion painted() const { return m_painted; }
-    int paintCount() const { return m_count; }
-    void clear()
-    {
-        m_painted = QRegion();
-        m_count = 0;
-    }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint) {
+        if (event->type() == QEvent::Paint)
             m_painted += static_cast<QPaintEvent *>(event)->region();
-            ++m_count;
-        }
         return false;
     }
 
 private:
     QRegion m_painted;
-    int m_count = 0;
 };
 
 // Lets every pending update reach the screen, so that what a call asked to repaint shows up
@@ -50,21 +38,6 @@ inline void flushPaints()
         QCoreApplication::processEvents();
     }
 }
-
-// Collects the senders of `action` signals from several controls, in arrival order.
-class ActionLog : public QObject {
-public:
-    template <typename Control> void watch(Control *control)
-    {
-        QObject::connect(control, &Control::action, this,
-                         [this](QObject *sender) { m_senders.push_back(sender->objectName().toStdString()); });
-    }
-    const std::vector<std::string> &senders() const { return m_senders; }
-    void clear() { m_senders.clear(); }
-
-private:
-    std::vector<std::string> m_senders;
-};
 
 // A shown window holding sliders the size of the worked examples: 20 x 120 points with a
 // 16 x 20 thumb picture, range 0.0 to 1.0. Points given to the mouse helpers are in the
