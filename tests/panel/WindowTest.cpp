@@ -49,10 +49,6 @@ TEST(PanelWindow, InterfaceFileConnectsEveryOutletInLevelOrder)
         EXPECT_EQ(p.fChannelLevel[i]->unfocusImageName(), QStringLiteral("pick_off"));
         EXPECT_EQ(p.fChannelLevel[i]->backColor().alpha(), 0);
     }
-    EXPECT_EQ(p.fChannelDB[0], p.fChannelDB1);
-    EXPECT_EQ(p.fChannelDB[1], p.fChannelDB2);
-    EXPECT_EQ(p.fChannelMute[0], p.fChannelMute1);
-    EXPECT_EQ(p.fChannelMute[1], p.fChannelMute2);
     for (const ATextField *readout : p.fChannelDB) {
         EXPECT_EQ(readout->palette().color(QPalette::Window), QColor(Qt::black));
         EXPECT_EQ(readout->palette().color(QPalette::WindowText), QColor(Qt::white));

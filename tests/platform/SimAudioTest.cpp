@@ -213,49 +213,6 @@ TEST_F(SimAudio, SettingAListedFormatNotifiesTheStreamFormatOfThatSide)
     EXPECT_EQ(seen[0].key(), std::tuple(toUInt32(device), 0u, Boolean{1}, toUInt32(kAudioDevicePropertyStreamFormat)));
 }
 
-// ---- injected failures and sizes ----
-
-TEST_F(SimAudio, ListReadsFillWholeRecordsOnly)
-{
-    const auto formats = sim::DeviceConfig::standardFormats();
-    sim::DeviceConfig twoStreams = sim::DeviceConfig::zorvex();
-    twoStreams.input.streamDirections = std::vector<UInt32>{1, 1};
-    const AudioDeviceID second = audio.addDevice(twoStreams);
-
-    std::array<std::byte, 100> buffer;
-    buffer.fill(kCanary);
-    UInt32 size = 100;
-    ASSERT_EQ(AudioDeviceGetProperty(device, 0, 1, kAudioStreamPropertyPhysicalFormats, &size, buffer), noErr);
-    EXPECT_EQ(size, 80u);
-    AudioStreamBasicDescription records[2];
-    std::memcpy(records, buffer.data(), sizeof(records));
-    EXPECT_EQ(records[0], formats[0]);
-    EXPECT_EQ(records[1], formats[1]);
-    for (std::size_t i = 80; i < buffer.size(); ++i)
-        ASSERT_EQ(buffer[i], kCanary) << "byte " << i;
-
-    size = 39;
-    ASSERT_EQ(AudioDeviceGetProperty(device, 0, 1, kAudioStreamPropertyPhysicalFormats, &size, buffer), noErr);
-    EXPECT_EQ(size, 0u);
-
-    std::array<AudioStreamID, 2> streams{};
-    size = 6;
-    ASSERT_EQ(AudioDeviceGetProperty(second, 0, 1, kAudioDevicePropertyStreams, &size,
-                                     std::as_writable_bytes(std::span(streams))),
-              noErr);
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(streams[0], audio.streams(second, 1).at(0));
-    EXPECT_EQ(toUInt32(streams[1]), 0u);
-
-    std::array<AudioDeviceID, 2> devices{};
-    size = 7;
-    ASSERT_EQ(AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, std::as_writable_bytes(std::span(devices))),
-              noErr);
-    EXPECT_EQ(size, 4u);
-    EXPECT_EQ(devices[0], device);
-    EXPECT_EQ(toUInt32(devices[1]), 0u);
-}
-
 // ---- listener removal ----
 
 TEST_F(SimAudio, NoCallArrivesAfterRemovalReturns)
@@ -335,4 +292,3 @@ struct RemovesAnother {
     }
 };
 } // namespace
-

@@ -52,7 +52,8 @@ struct DiscoveryHarness {
         return *panel;
     }
 
-    // Runs what the event loop has queued: device reports, notifications, read-backs.
+    // Delivers what the simulator has queued, then what that posted to the event loop: device
+    // reports, notifications, read-backs.
     void settle()
     {
         for (int i = 0; i < 5; ++i) {
