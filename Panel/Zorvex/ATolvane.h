@@ -173,6 +173,9 @@ private:
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
 
+// A decibel value as the read-outs show it: "%+.1f".
+QString formatDecibels(Float32 decibels);
+
 // Discovery callbacks, each given the panel as its context.
 void PanelHIDDeviceMatched(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);
 void PanelHIDDeviceRemoved(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);

@@ -7,6 +7,9 @@
 #include "PanelTables.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -18,6 +21,27 @@ int indexOfSender(const std::array<T *, N> &controls, QObject *sender)
     const auto it = std::find(controls.begin(), controls.end(), sender);
     return it == controls.end() ? -1 : static_cast<int>(it - controls.begin());
 }
+
+} // namespace
+
+// "%+.1f", through std::to_chars: the same correctly rounded digits as the C library's
+// printf, at a fraction of its cost, for a text that changes twice per fader step.
+QString formatDecibels(Float32 decibels)
+{
+    const double value = static_cast<double>(decibels);
+    char text[48];
+    if (!std::isfinite(value)) {
+        const int n = std::snprintf(text, sizeof(text), "%+.1f", value);
+        return QString::fromLatin1(text, std::clamp(n, 0, static_cast<int>(sizeof(text)) - 1));
+    }
+    char *first = text;
+    if (!std::signbit(value))
+        *first++ = '+';
+    const std::to_chars_result result = std::to_chars(first, text + sizeof(text), value, std::chars_format::fixed, 1);
+    return QString::fromLatin1(text, static_cast<qsizetype>(result.ptr - text));
+}
+
+namespace {
 
 bool validLevelIndex(int index)
 {
@@ -81,7 +105,7 @@ void ATolvane::channelLevelChanged(int i)
             == noErr
         && size == sizeof(decibels)) {
         if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)])
-            readout->setStringValue(QString::asprintf("%+.1f", static_cast<double>(decibels)));
+            readout->setStringValue(formatDecibels(decibels));
     }
 }
 

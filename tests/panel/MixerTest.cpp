@@ -5,6 +5,8 @@
 #include "PanelTables.h"
 
 #include <QThread>
+#include <cstdio>
+#include <limits>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -272,4 +274,18 @@ TEST(MixerThreads, ReadBackFromAnotherThreadRunsOnceOnTheWindowsThread)
     EXPECT_EQ(h.panel->fChannelLevel1->doubleValue(), static_cast<double>(0.6f));
     QCoreApplication::processEvents();
     EXPECT_EQ(h.calls(AudioOp::DeviceGetProperty).size(), 2u);
+}
+
+TEST(MixerReadBack, ReadoutTextMatchesTheCLibrarysFormattingEverywhere)
+{
+    // Halfway cases, both zeros, the device's floor and headroom, large and tiny values.
+    std::vector<float> values = {0.25f, -0.25f, 0.05f, -0.05f, 0.0f, -0.0f, -96.0f, 12.75f, 1e7f, -1e-7f,
+                                 std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    for (int i = -2000; i <= 2000; ++i)
+        values.push_back(static_cast<float>(i) * 0.0125f);
+    for (const float v : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof(expected), "%+.1f", static_cast<double>(v));
+        EXPECT_EQ(formatDecibels(v).toStdString(), expected) << v;
+    }
 }
