@@ -1,0 +1,100 @@
+#pragma once
+
+// The audio property interface over alsa-lib. Each ALSA card is one device (id: card index
+// + 1) named after the card; a playback PCM gives it an output side and a capture PCM an input
+// side, each with one stream. Volume, decibels and mute are those of the side's first mixer
+// element with a volume. Changes made anywhere (this program, other mixers, the device's own
+// knobs) come back as property notifications from a thread of the backend's own, which polls
+// the cards' mixers.
+//
+// ALSA keeps no sample rate for a device between streams: the physical format set on a stream
+// is the rate the backend keeps for that side and hands to whoever opens the side's next
+// stream through it; it does not change a stream that is already running.
+
+#include "AlsaCard.h"
+#include "CoreAudio.h"
+#include "PropertyListenerSet.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace linuxbackends {
+
+// One owner for a file descriptor.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd();
+    UniqueFd(UniqueFd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd &operator=(UniqueFd &&other) noexcept;
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+class AlsaAudioBackend final : public AudioHardwareBackend {
+public:
+    AlsaAudioBackend();
+    ~AlsaAudioBackend() override;
+    AlsaAudioBackend(const AlsaAudioBackend &) = delete;
+    AlsaAudioBackend &operator=(const AlsaAudioBackend &) = delete;
+
+    // Whether the notification thread runs; without it no notification arrives.
+    bool notifying() const { return m_thread.joinable(); }
+    std::size_t listenerCount() const { return m_listeners.size(); }
+
+    OSStatus hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize) override;
+    OSStatus hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData) override;
+    OSStatus deviceGetPropertyInfo(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                   UInt32 &outSize) override;
+    OSStatus deviceGetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                               UInt32 &ioSize, std::span<std::byte> outData) override;
+    OSStatus deviceGetName(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                           UInt32 &ioSize, CFStringRef &outName) override;
+    OSStatus deviceSetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                               std::span<const std::byte> data) override;
+    OSStatus streamGetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property, UInt32 &ioSize,
+                               std::span<std::byte> outData) override;
+    OSStatus streamSetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property,
+                               std::span<const std::byte> data) override;
+    OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
+                                       AudioPropertyID property, AudioDevicePropertyListenerProc proc,
+                                       void *clientData) override;
+    OSStatus deviceRemovePropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
+                                          AudioPropertyID property, AudioDevicePropertyListenerProc proc) override;
+
+private:
+    // Brings the card list up to date with the system's: new cards are opened, vanished and
+    // lost ones dropped. Under m_stateMutex.
+    void refreshCards();
+    AlsaCard *findCard(AudioDeviceID device);
+    AlsaCard *findSide(AudioDeviceID device, Boolean isInput, OSStatus &status);
+    std::vector<AudioDeviceID> deviceIds() const;
+    // Queues a notification for the notification thread; under m_stateMutex.
+    void post(const PropertyChange &change);
+    void wake();
+    void notificationLoop();
+
+    mutable std::mutex m_stateMutex;
+    std::map<int, std::unique_ptr<AlsaCard>> m_cards;
+    // Dropped cards whose descriptors the notification thread may still be polling; it
+    // frees them when it next holds the lock.
+    std::vector<std::unique_ptr<AlsaCard>> m_retired;
+    std::vector<PropertyChange> m_pending;
+    bool m_stopping = false;
+
+    PropertyListenerSet m_listeners;
+    UniqueFd m_wakeRead;
+    UniqueFd m_wakeWrite;
+    std::thread m_thread;
+};
+
+} // namespace linuxbackends
