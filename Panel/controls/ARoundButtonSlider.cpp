@@ -42,19 +42,24 @@ const TitleAttributes &titleAttributes(bool regular)
 
 } // namespace
 
-QPixmap imageNamed(const QString &name, qreal devicePixelRatio)
+QImage bitmapNamed(const QString &name, qreal devicePixelRatio)
 {
     if (name.isEmpty())
         return {};
     const QString base = QStringLiteral(":/pictures/") + name;
     if (devicePixelRatio > 1.0) {
-        QPixmap hiDpi(base + QStringLiteral("@2x.png"));
-        if (!hiDpi.isNull()) {
-            hiDpi.setDevicePixelRatio(2.0);
-            return hiDpi;
+        QImage dense(base + QStringLiteral("@2x.png"));
+        if (!dense.isNull()) {
+            dense.setDevicePixelRatio(2.0);
+            return dense;
         }
     }
-    return QPixmap(base + QStringLiteral(".png"));
+    return QImage(base + QStringLiteral(".png"));
+}
+
+QPixmap imageNamed(const QString &name, qreal devicePixelRatio)
+{
+    return QPixmap::fromImage(bitmapNamed(name, devicePixelRatio));
 }
 
 ARoundButtonSlider::ARoundButtonSlider(QWidget *parent)

@@ -118,3 +118,5 @@ private:
 // Looks a picture up among the application's resources by name, at the best density the
 // resources offer for the given device pixel ratio. Null when there is none.
 QPixmap imageNamed(const QString &name, qreal devicePixelRatio = 1.0);
+// The same picture as an image, for reading its pixels.
+QImage bitmapNamed(const QString &name, qreal devicePixelRatio = 1.0);

@@ -1,5 +1,6 @@
 #include "QVShapedButton.h"
 
+#include "ARoundButtonSlider.h"
 #include "QVDarkenedImage.h"
 
 #include <QEvent>
@@ -9,23 +10,6 @@
 #include <cmath>
 
 namespace {
-
-// A picture among the application's resources, by the name it was drawn under; the
-// double-density file where the screen wants it and the resources hold one.
-QImage bitmapNamed(const QString &name, qreal devicePixelRatio = 1.0)
-{
-    if (name.isEmpty())
-        return {};
-    const QString base = QStringLiteral(":/pictures/") + name;
-    if (devicePixelRatio > 1.0) {
-        QImage dense(base + QStringLiteral("@2x.png"));
-        if (!dense.isNull()) {
-            dense.setDevicePixelRatio(2.0);
-            return dense;
-        }
-    }
-    return QImage(base + QStringLiteral(".png"));
-}
 
 // A disabled key shows its normal picture faintly, whatever its state.
 constexpr float kDisabledFraction = 0.4f;
