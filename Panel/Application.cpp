@@ -1,9 +1,12 @@
 #include "Application.h"
 
 #include "ATolvane.h"
+#include "AlsaAudioBackend.h"
 #include "CoreAudio.h"
+#include "LogindSleepWatcher.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
+#include "UdevHIDMonitor.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -59,11 +62,22 @@ int NSApplicationMain(int argc, char **argv)
     // plugged in before the window wakes, as a connected interface is at start-up.
     std::unique_ptr<sim::SimAudioSystem> simulatedAudio;
     std::unique_ptr<sim::SimUSBBus> simulatedBus;
+    // Otherwise the system's own: ALSA cards, hidraw nodes followed by udev, logind's sleep
+    // and wake. They publish what is present before the window wakes, so that a connected
+    // interface is found at start-up.
+    std::unique_ptr<linuxbackends::AlsaAudioBackend> systemAudio;
+    std::unique_ptr<linuxbackends::UdevHIDMonitor> systemHID;
+    std::unique_ptr<linuxbackends::LogindSleepWatcher> systemSleep;
     if (parser.isSet(simulate)) {
         simulatedAudio = std::make_unique<sim::SimAudioSystem>();
         SetAudioHardwareBackend(simulatedAudio.get());
         simulatedBus = std::make_unique<sim::SimUSBBus>(simulatedAudio.get());
         simulatedBus->plug();
+    } else {
+        systemAudio = std::make_unique<linuxbackends::AlsaAudioBackend>();
+        SetAudioHardwareBackend(systemAudio.get());
+        systemHID = std::make_unique<linuxbackends::UdevHIDMonitor>();
+        systemSleep = std::make_unique<linuxbackends::LogindSleepWatcher>();
     }
 
     ATolvane panel;
@@ -92,6 +106,9 @@ int NSApplicationMain(int argc, char **argv)
     }
     status = app.exec();
     simulatedBus.reset();
+    systemSleep.reset();
+    systemHID.reset();
     SetAudioHardwareBackend(nullptr);
+    systemAudio.reset();
     return status;
 }
