@@ -43,6 +43,10 @@ std::optional<T> readValue(std::span<const std::byte> data)
     return value;
 }
 
+// alsa-lib prints some failures to stderr by itself; here every failure is a status the
+// caller sees, and the panel writes no log.
+void quietAlsaErrors(const char *, int, const char *, int, const char *, ...) {}
+
 bool isLevelProperty(AudioPropertyID property)
 {
     return property == kAudioDevicePropertyVolumeScalar || property == kAudioDevicePropertyVolumeDecibels
@@ -69,6 +73,7 @@ UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept
 
 AlsaAudioBackend::AlsaAudioBackend()
 {
+    snd_lib_error_set_handler(quietAlsaErrors);
     {
         std::lock_guard lock(m_stateMutex);
         refreshCards();
@@ -90,6 +95,7 @@ AlsaAudioBackend::~AlsaAudioBackend()
     wake();
     if (m_thread.joinable())
         m_thread.join();
+    snd_lib_error_set_handler(nullptr);
 }
 
 void AlsaAudioBackend::refreshCards()
