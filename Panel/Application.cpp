@@ -23,6 +23,10 @@ void initPanelResources()
 
 namespace {
 
+// Long enough for a connected interface to attach first: one second's settling pause, then up
+// to about two seconds' wait for its audio devices.
+constexpr int kScreenshotDelayMilliseconds = 3300;
+
 // With no display to show the window on, the panel still renders it and leaves a picture.
 bool displayAvailable()
 {
@@ -94,8 +98,7 @@ int NSApplicationMain(int argc, char **argv)
     }
     int status = 0;
     if (!shotPath.isEmpty()) {
-        // Long enough for a connected interface to attach (one second's settling pause) first.
-        QTimer::singleShot(parser.isSet(simulate) ? 1800 : 300, &panel, [&] {
+        QTimer::singleShot(kScreenshotDelayMilliseconds, &panel, [&] {
             const bool saved = panel.grab().save(shotPath, "PNG");
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
