@@ -5,7 +5,9 @@
 #include "PanelTables.h"
 
 #include <QThread>
+#include <bit>
 #include <cstdio>
+#include <random>
 #include <limits>
 #include <gtest/gtest.h>
 #include <thread>
@@ -283,6 +285,10 @@ TEST(MixerReadBack, ReadoutTextMatchesTheCLibrarysFormattingEverywhere)
                                  std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
     for (int i = -2000; i <= 2000; ++i)
         values.push_back(static_cast<float>(i) * 0.0125f);
+    // Every kind of float a device could send: random bit patterns, fixed seed.
+    std::mt19937 random(20261207);
+    for (int i = 0; i < 20000; ++i)
+        values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
     for (const float v : values) {
         char expected[64];
         std::snprintf(expected, sizeof(expected), "%+.1f", static_cast<double>(v));
