@@ -64,21 +64,15 @@ TEST(HIDChannel, WithoutADeviceItPausesAndFailsWithoutPlatformCalls)
     EXPECT_EQ(h.clock.pauses(), (std::vector<std::uint32_t>{5000}));
 }
 
-TEST(HIDChannel, RefusedOutputIsNotFollowedByARead)
+TEST(HIDChannel, EitherRefusedReportFailsTheCommandAndARefusedOutputIsNotReadBack)
 {
-    HIDHarness h;
-    h.hid.setRefuseOutput(true);
-    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
-    ASSERT_EQ(h.hid.reports().size(), 1u);
-    EXPECT_EQ(h.hid.reports()[0].type, kIOHIDReportTypeOutput);
-}
-
-TEST(HIDChannel, FailedReadBackFails)
-{
-    HIDHarness h;
-    h.hid.setRefuseInput(true);
-    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
-    EXPECT_EQ(h.hid.reports().size(), 2u);
+    for (const bool refuseOutput : {true, false}) {
+        HIDHarness h;
+        (refuseOutput ? h.hid.setRefuseOutput(true) : h.hid.setRefuseInput(true));
+        EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
+        ASSERT_EQ(h.hid.reports().size(), refuseOutput ? 1u : 2u);
+        EXPECT_EQ(h.hid.reports()[0].type, kIOHIDReportTypeOutput);
+    }
 }
 
 TEST(HIDChannel, AnyReplyContentOrLengthIsSuccess)

@@ -86,17 +86,11 @@ TEST(PanelWindow, ControlsSendTheirActionsThroughTheInterfaceFile)
     EXPECT_EQ(h.scripts.scripts().size(), 1u);
 }
 
-TEST(PanelWindow, StartsInTheDeviceAbsentState)
+TEST(PanelWindow, StartsAbsentAndEnableShowsEverythingButDisableIsNotItsMirror)
 {
     PanelHarness h(false);
     h.panel->show();
     expectAbsentState(*h.panel);
-}
-
-TEST(PanelWindow, EnableShowsEverythingAndDisableIsNotItsMirror)
-{
-    PanelHarness h(false);
-    h.panel->show();
     h.panel->main_view->setHidden(true);
     h.panel->fChannelIn->setHidden(true);
     h.panel->enableControls(15364);
