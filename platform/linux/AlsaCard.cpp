@@ -79,6 +79,26 @@ std::optional<snd_mixer_selem_channel_id_t> channelOf(const ElementOps &ops, snd
     return static_cast<snd_mixer_selem_channel_id_t>(*index);
 }
 
+// The element, its operations and the element channel that a panel channel of one side
+// addresses; "unknown property" when the side has no such element or channel.
+struct Addressed {
+    snd_mixer_elem_t *elem = nullptr;
+    const ElementOps *ops = nullptr;
+    snd_mixer_selem_channel_id_t channel{};
+};
+
+OSStatus address(snd_mixer_elem_t *elem, UInt32 direction, UInt32 channel, Addressed &out)
+{
+    if (!elem)
+        return kAudioHardwareUnknownPropertyError;
+    const ElementOps &ops = opsFor(direction);
+    const std::optional<snd_mixer_selem_channel_id_t> ch = channelOf(ops, elem, channel);
+    if (!ch)
+        return kAudioHardwareUnknownPropertyError;
+    out = {elem, &ops, *ch};
+    return noErr;
+}
+
 // The first PCM device of the card that has a stream in the direction.
 std::optional<int> firstPcmDevice(snd_ctl_t *ctl, UInt32 direction)
 {
@@ -223,18 +243,14 @@ SideLevels AlsaCard::readLevels(UInt32 direction) const
 
 OSStatus AlsaCard::volume(UInt32 direction, UInt32 channel, Float32 &scalar)
 {
-    snd_mixer_elem_t *elem = element(direction);
-    if (!elem)
-        return kAudioHardwareUnknownPropertyError;
-    const ElementOps &ops = opsFor(direction);
-    const std::optional<snd_mixer_selem_channel_id_t> ch = channelOf(ops, elem, channel);
-    if (!ch)
-        return kAudioHardwareUnknownPropertyError;
+    Addressed a;
+    if (const OSStatus status = address(element(direction), direction, channel, a); status != noErr)
+        return status;
     VolumeRange range;
     long raw = 0;
-    if (const int err = ops.volumeRange(elem, &range.min, &range.max); err < 0)
+    if (const int err = a.ops->volumeRange(a.elem, &range.min, &range.max); err < 0)
         return audioStatusFromAlsa(err);
-    if (const int err = ops.getVolume(elem, *ch, &raw); err < 0)
+    if (const int err = a.ops->getVolume(a.elem, a.channel, &raw); err < 0)
         return audioStatusFromAlsa(err);
     scalar = scalarFromRaw(raw, range);
     return noErr;
@@ -242,35 +258,27 @@ OSStatus AlsaCard::volume(UInt32 direction, UInt32 channel, Float32 &scalar)
 
 OSStatus AlsaCard::setVolume(UInt32 direction, UInt32 channel, Float32 scalar)
 {
-    snd_mixer_elem_t *elem = element(direction);
-    if (!elem)
-        return kAudioHardwareUnknownPropertyError;
-    const ElementOps &ops = opsFor(direction);
-    const std::optional<snd_mixer_selem_channel_id_t> ch = channelOf(ops, elem, channel);
-    if (!ch)
-        return kAudioHardwareUnknownPropertyError;
+    Addressed a;
+    if (const OSStatus status = address(element(direction), direction, channel, a); status != noErr)
+        return status;
     VolumeRange range;
-    if (const int err = ops.volumeRange(elem, &range.min, &range.max); err < 0)
+    if (const int err = a.ops->volumeRange(a.elem, &range.min, &range.max); err < 0)
         return audioStatusFromAlsa(err);
     const std::optional<long> raw = rawFromScalar(scalar, range);
     if (!raw)
         return kAudioHardwareIllegalOperationError;
     // The master moves every channel of the element; a mono element has only one to move.
-    const bool all = channel == 0 || layoutOf(ops, elem).mono;
-    return audioStatusFromAlsa(all ? ops.setVolumeAll(elem, *raw) : ops.setVolume(elem, *ch, *raw));
+    const bool all = channel == 0 || layoutOf(*a.ops, a.elem).mono;
+    return audioStatusFromAlsa(all ? a.ops->setVolumeAll(a.elem, *raw) : a.ops->setVolume(a.elem, a.channel, *raw));
 }
 
 OSStatus AlsaCard::decibels(UInt32 direction, UInt32 channel, Float32 &db)
 {
-    snd_mixer_elem_t *elem = element(direction);
-    if (!elem)
-        return kAudioHardwareUnknownPropertyError;
-    const ElementOps &ops = opsFor(direction);
-    const std::optional<snd_mixer_selem_channel_id_t> ch = channelOf(ops, elem, channel);
-    if (!ch)
-        return kAudioHardwareUnknownPropertyError;
+    Addressed a;
+    if (const OSStatus status = address(element(direction), direction, channel, a); status != noErr)
+        return status;
     long centibels = 0;
-    if (const int err = ops.getDecibels(elem, *ch, &centibels); err < 0)
+    if (const int err = a.ops->getDecibels(a.elem, a.channel, &centibels); err < 0)
         return audioStatusFromAlsa(err);
     db = decibelsFromAlsa(centibels);
     return noErr;
