@@ -303,6 +303,12 @@ OSStatus AlsaAudioBackend::deviceSetProperty(AudioDeviceID device, UInt32 channe
 
 // ---- streams ----
 
+AlsaCard *AlsaAudioBackend::findStreamCard(const StreamSide &side)
+{
+    AlsaCard *card = findCard(side.device);
+    return card && card->hasSide(side.direction) ? card : nullptr;
+}
+
 OSStatus AlsaAudioBackend::streamGetProperty(AudioStreamID stream, UInt32, AudioPropertyID property, UInt32 &ioSize,
                                              std::span<std::byte> outData)
 {
@@ -310,8 +316,8 @@ OSStatus AlsaAudioBackend::streamGetProperty(AudioStreamID stream, UInt32, Audio
     if (!side)
         return kAudioHardwareBadStreamError;
     std::lock_guard lock(m_stateMutex);
-    AlsaCard *card = findCard(side->device);
-    if (!card || !card->hasSide(side->direction))
+    AlsaCard *card = findStreamCard(*side);
+    if (!card)
         return kAudioHardwareBadStreamError;
     if (property == kAudioStreamPropertyDirection)
         return putValue(side->direction, ioSize, outData);
@@ -332,8 +338,8 @@ OSStatus AlsaAudioBackend::streamSetProperty(AudioStreamID stream, UInt32, Audio
     if (!side)
         return kAudioHardwareBadStreamError;
     std::lock_guard lock(m_stateMutex);
-    AlsaCard *card = findCard(side->device);
-    if (!card || !card->hasSide(side->direction))
+    AlsaCard *card = findStreamCard(*side);
+    if (!card)
         return kAudioHardwareBadStreamError;
     if (property != kAudioStreamPropertyPhysicalFormat)
         return kAudioHardwareIllegalOperationError;

@@ -12,6 +12,7 @@
 // stream through it; it does not change a stream that is already running.
 
 #include "AlsaCard.h"
+#include "AlsaMapping.h"
 #include "CoreAudio.h"
 #include "PropertyListenerSet.h"
 
@@ -76,6 +77,8 @@ private:
     // lost ones dropped. Under m_stateMutex.
     void refreshCards();
     AlsaCard *findCard(AudioDeviceID device);
+    // With the state lock held: the card behind a stream, while it still carries that side.
+    AlsaCard *findStreamCard(const StreamSide &side);
     AlsaCard *findSide(AudioDeviceID device, Boolean isInput, OSStatus &status);
     std::vector<AudioDeviceID> deviceIds() const;
     // Queues a notification for the notification thread; under m_stateMutex.
