@@ -5,6 +5,7 @@
 #include "IOKitHID.h"
 #include "Preference.h"
 #include "WindowLevel.h"
+#include "ZorvexDevice.h"
 
 #include <QMainWindow>
 #include <array>
@@ -18,9 +19,8 @@ class ARoundButtonSlider;
 class ATextField;
 class QTimer;
 
-// The 27-byte vendor output report that carries one register write.
-using VendorCommand = std::array<std::uint8_t, 27>;
-VendorCommand makeVendorCommand(std::uint8_t reg, std::uint8_t data);
+// The vendor output report that carries one register write.
+using VendorCommand = zorvex::VendorCommand;
 
 namespace Ui {
 class ATolvane;

@@ -13,10 +13,8 @@ io_object_t gInterestNotification = 0;
 
 namespace {
 
-constexpr std::uint32_t kVendorID = 24090;
-constexpr std::uint32_t kProductID = 15364;
-const QString kProductName = QStringLiteral("Zorvex");
-const QString kManufacturer = QStringLiteral("Orvanelle");
+const QString kProductName = QString::fromLatin1(zorvex::kProductName);
+const QString kManufacturer = QString::fromLatin1(zorvex::kManufacturer);
 // The interface needs a moment after it shows up before its user client and audio devices
 // can be used.
 constexpr std::uint32_t kAttachPauseMicroseconds = 1000000;
@@ -50,7 +48,7 @@ void ATolvane::startDeviceDiscovery()
     gNotifyPort = IONotificationPortCreate(gMasterPort);
     gRunLoopSource = IONotificationPortGetRunLoopSource(gNotifyPort);
     CFRunLoopAddSource(gRunLoopSource);
-    serviceMatching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(kVendorID));
+    serviceMatching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(zorvex::kVendorID));
     // Not drained here: the notification stays silent until the first attach has emptied it.
     IOServiceAddMatchingNotification(gNotifyPort, "IOServiceMatched", serviceMatching, PanelServiceMatched, this,
                                      &gMatchedIterator);
@@ -75,9 +73,9 @@ void PanelHIDDeviceMatched(void *context, IOReturn, void *, IOHIDDeviceRef devic
     std::uint32_t productID = 0;
     IOHIDDevice_GetUInt32Property(device, QStringLiteral("VendorID"), &vendorID);
     IOHIDDevice_GetUInt32Property(device, QStringLiteral("ProductID"), &productID);
-    if (vendorID != kVendorID)
+    if (vendorID != zorvex::kVendorID)
         return;
-    if (productID == kProductID) {
+    if (productID == zorvex::kProductID) {
         panel->setReportedInterface(device);
         panel->setHIDInterface(device);
         PanelServiceMatched(panel, gMatchedIterator);

@@ -9,23 +9,8 @@ IOHIDDeviceRef gHIDInterface = nullptr;
 std::mutex gHIDReportLock;
 
 namespace {
-constexpr std::size_t kVendorCommandLength = 27;
-constexpr std::size_t kReplyLength = 18;
 constexpr std::uint32_t kCommandPauseMicroseconds = 5000;
 } // namespace
-
-VendorCommand makeVendorCommand(std::uint8_t reg, std::uint8_t data)
-{
-    VendorCommand command{};
-    command[0] = 0x12;
-    command[1] = 0x34;
-    command[2] = reg;
-    command[3] = 0x00;
-    command[4] = 0x01;
-    command[5] = data;
-    command[21] = 0x80;
-    return command;
-}
 
 IOHIDDeviceRef ATolvane::HIDInterface() const
 {
@@ -42,7 +27,7 @@ void ATolvane::setHIDInterface(IOHIDDeviceRef device)
 
 UInt32 ATolvane::setI2c(std::uint8_t reg, std::uint8_t data)
 {
-    const VendorCommand command = makeVendorCommand(reg, data);
+    const VendorCommand command = zorvex::makeVendorCommand(reg, data);
     // The interface needs a quiet moment before each command, device or not.
     platform::usleep(kCommandPauseMicroseconds);
     return hidReport(command) != 0 ? 1 : 0;
@@ -53,7 +38,7 @@ UInt32 ATolvane::hidReport(const VendorCommand &report)
     std::lock_guard lock(gHIDReportLock);
     if (!gHIDInterface)
         return 0;
-    std::array<std::uint8_t, kReplyLength> reply{};
+    std::array<std::uint8_t, zorvex::kReplyLength> reply{};
     CFIndex length = static_cast<CFIndex>(reply.size());
     IOReturn status = IOHIDDeviceSetReport(gHIDInterface, kIOHIDReportTypeOutput, 0, report);
     // The reply's content and length are not examined: both calls succeeding is delivery.

@@ -117,7 +117,7 @@ void UdevHIDMonitor::hidrawAdded(const std::string &syspath, const std::string &
         return;
     const QVariantMap properties = hidPropertiesFrom(attributes);
     // The udev filter sees only the subsystem; the vendor is checked here.
-    if (properties.value(QStringLiteral("VendorID")).toInt() != kZorvexVendorID)
+    if (properties.value(QStringLiteral("VendorID")).toInt() != zorvex::kVendorID)
         return;
 
     Published published;

@@ -7,6 +7,7 @@
 
 #include "HidrawDevice.h"
 #include "IOKit.h"
+#include "ZorvexDevice.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -27,9 +28,6 @@ using UdevPtr = std::unique_ptr<udev, UdevUnref>;
 using UdevMonitorPtr = std::unique_ptr<udev_monitor, UdevUnref>;
 using UdevEnumeratePtr = std::unique_ptr<udev_enumerate, UdevUnref>;
 using UdevDevicePtr = std::unique_ptr<udev_device, UdevUnref>;
-
-// The USB vendor whose HID devices are published.
-inline constexpr std::int32_t kZorvexVendorID = 0x5E1A;
 
 // The service entry's matching properties for a device's HID properties.
 CFDictionary serviceMatchingProperties(const QVariantMap &hidProperties);

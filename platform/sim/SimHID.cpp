@@ -5,16 +5,6 @@
 
 namespace sim {
 
-namespace {
-// A vendor register write: 12 34 <register> 00 01 <data> ... 80 at offset 21, 27 bytes.
-constexpr std::size_t kCommandLength = 27;
-bool isRegisterWrite(std::span<const std::uint8_t> r)
-{
-    return r.size() == kCommandLength && r[0] == 0x12 && r[1] == 0x34 && r[3] == 0x00 && r[4] == 0x01
-        && r[21] == 0x80;
-}
-} // namespace
-
 SimHIDDevice::SimHIDDevice(HIDIdentity identity) : m_identity(std::move(identity)) {}
 
 IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::span<const std::uint8_t> report)
@@ -29,8 +19,10 @@ IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::sp
     std::lock_guard lock(m_mutex);
     const IOReturn status = !m_connected ? kIOReturnNoDevice : m_refuseOutput ? kIOReturnNotResponding : kIOReturnSuccess;
     m_reports.push_back({type, reportID, {report.begin(), report.end()}, status});
-    if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput && isRegisterWrite(report))
-        m_writes.push_back({report[2], report[5]});
+    if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput) {
+        if (const auto write = zorvex::parseVendorCommand(report))
+            m_writes.push_back(*write);
+    }
     return status;
 }
 

@@ -5,6 +5,7 @@
 // answer slowly.
 
 #include "IOKitHID.h"
+#include "ZorvexDevice.h"
 
 #include <chrono>
 #include <map>
@@ -14,10 +15,10 @@
 namespace sim {
 
 struct HIDIdentity {
-    std::optional<std::uint32_t> vendorID = 24090;
-    std::optional<std::uint32_t> productID = 15364;
-    std::optional<QString> manufacturer = QStringLiteral("Orvanelle");
-    std::optional<QString> product = QStringLiteral("Zorvex");
+    std::optional<std::uint32_t> vendorID = zorvex::kVendorID;
+    std::optional<std::uint32_t> productID = zorvex::kProductID;
+    std::optional<QString> manufacturer = QString::fromLatin1(zorvex::kManufacturer);
+    std::optional<QString> product = QString::fromLatin1(zorvex::kProductName);
 
     static HIDIdentity zorvex() { return {}; }
 };
@@ -29,10 +30,7 @@ struct HIDReport {
     IOReturn status = kIOReturnSuccess;
 };
 
-struct RegisterWrite {
-    std::uint8_t reg = 0;
-    std::uint8_t data = 0;
-};
+using zorvex::RegisterWrite;
 
 class SimHIDDevice final : public IOHIDDevice {
 public:
@@ -59,7 +57,7 @@ public:
 private:
     HIDIdentity m_identity;
     mutable std::mutex m_mutex;
-    std::vector<std::uint8_t> m_reply = std::vector<std::uint8_t>(18, 0);
+    std::vector<std::uint8_t> m_reply = std::vector<std::uint8_t>(zorvex::kReplyLength, 0);
     bool m_refuseOutput = false;
     bool m_refuseInput = false;
     bool m_connected = true;

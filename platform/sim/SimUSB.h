@@ -22,9 +22,9 @@ struct USBDevice {
     bool hasHIDDevice = true;
     bool hasService = true;
     // The service's registry properties; unset values are left out of the registry.
-    std::optional<std::int32_t> serviceVendorID = 24090;
-    std::optional<std::int32_t> serviceProductID = 15364;
-    std::optional<QString> serviceProduct = QStringLiteral("Zorvex");
+    std::optional<std::int32_t> serviceVendorID = zorvex::kVendorID;
+    std::optional<std::int32_t> serviceProductID = zorvex::kProductID;
+    std::optional<QString> serviceProduct = QString::fromLatin1(zorvex::kProductName);
     bool propertiesReadable = true;
     bool userClientOpens = true;
     // The audio device the interface brings, if any.

@@ -89,7 +89,7 @@ TEST(HIDChannel, HandleChangesWaitForAnExchangeInProgress)
 {
     HIDHarness h;
     h.hid.setLatency(std::chrono::milliseconds(50));
-    std::thread exchange([&] { EXPECT_EQ(h.panel->hidReport(makeVendorCommand(26, 0)), 1u); });
+    std::thread exchange([&] { EXPECT_EQ(h.panel->hidReport(zorvex::makeVendorCommand(26, 0)), 1u); });
     // Wait until the exchange holds the lock, then clear the handle under it.
     while (h.hid.reports().empty())
         std::this_thread::yield();
