@@ -11,37 +11,9 @@ namespace linuxbackends {
 
 namespace {
 
-// Writes one plain value into a read's buffer; the offered size must hold it.
-template <class T>
-OSStatus putValue(const T &value, UInt32 &ioSize, std::span<std::byte> out)
-{
-    if (ioSize < sizeof(T) || out.size() < sizeof(T))
-        return kAudioHardwareBadPropertySizeError;
-    std::memcpy(out.data(), &value, sizeof(T));
-    ioSize = sizeof(T);
-    return noErr;
-}
-
-// Copies as many whole records as the offered size holds; the size becomes the bytes filled.
-template <class T>
-void putRecords(const std::vector<T> &records, UInt32 &ioSize, std::span<std::byte> out)
-{
-    const std::size_t offered = std::min<std::size_t>(ioSize, out.size());
-    const std::size_t count = std::min(records.size(), offered / sizeof(T));
-    if (count > 0)
-        std::memcpy(out.data(), records.data(), count * sizeof(T));
-    ioSize = static_cast<UInt32>(count * sizeof(T));
-}
-
-template <class T>
-std::optional<T> readValue(std::span<const std::byte> data)
-{
-    if (data.size() != sizeof(T))
-        return std::nullopt;
-    T value{};
-    std::memcpy(&value, data.data(), sizeof(T));
-    return value;
-}
+using platform::putRecords;
+using platform::putValue;
+using platform::readValue;
 
 // alsa-lib prints some failures to stderr by itself; here every failure is a status the
 // caller sees, and the panel writes no log.

@@ -82,21 +82,6 @@ std::optional<int> elementChannelFor(UInt32 channel, bool mono, int elementChann
     return index;
 }
 
-AudioStreamBasicDescription linearPCMFormat(Float64 rate, UInt32 bitsPerChannel, UInt32 channels)
-{
-    AudioStreamBasicDescription f;
-    f.mSampleRate = rate;
-    f.mFormatID = kAudioFormatLinearPCM;
-    f.mFormatFlags = 0x4 | 0x8; // signed integer, packed
-    // Samples of 24 bits travel in 3 bytes on USB; the record counts whole bytes.
-    f.mBytesPerFrame = ((bitsPerChannel + 7) / 8) * channels;
-    f.mBytesPerPacket = f.mBytesPerFrame;
-    f.mFramesPerPacket = 1;
-    f.mChannelsPerFrame = channels;
-    f.mBitsPerChannel = bitsPerChannel;
-    return f;
-}
-
 std::vector<AudioStreamBasicDescription> formatsForRates(const std::vector<UInt32> &rates, UInt32 bitsPerChannel,
                                                          UInt32 channels)
 {
@@ -115,12 +100,6 @@ bool acceptsFormat(const std::vector<AudioStreamBasicDescription> &listed, const
         return f.mSampleRate == format.mSampleRate;
     });
 }
-
-} // namespace linuxbackends
-
-#include "PropertyListenerSet.h"
-
-namespace linuxbackends {
 
 std::vector<PropertyChange> changesBetween(AudioDeviceID device, Boolean isInput, const SideLevels &before,
                                            const SideLevels &after)

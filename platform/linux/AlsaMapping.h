@@ -5,6 +5,8 @@
 // out, and the format records of a side. Pure functions, so that they are tested without a card.
 
 #include "CoreAudioTypes.h"
+#include "PropertyBuffers.h"
+#include "PropertyListenerSet.h"
 
 #include <array>
 #include <optional>
@@ -50,7 +52,7 @@ std::optional<int> elementChannelFor(UInt32 channel, bool mono, int elementChann
 // The rates the panel offers, in the order the records are listed.
 inline constexpr std::array<UInt32, 3> kStandardRates = {44100, 48000, 96000};
 
-AudioStreamBasicDescription linearPCMFormat(Float64 rate, UInt32 bitsPerChannel, UInt32 channels);
+using platform::linearPCMFormat;
 // One record per accepted rate, in kStandardRates order.
 std::vector<AudioStreamBasicDescription> formatsForRates(const std::vector<UInt32> &rates, UInt32 bitsPerChannel,
                                                          UInt32 channels);
@@ -61,7 +63,8 @@ bool acceptsFormat(const std::vector<AudioStreamBasicDescription> &listed, const
 
 namespace linuxbackends {
 
-struct PropertyChange;
+using platform::PropertyChange;
+using platform::PropertyListenerSet;
 
 // What the notification thread remembers of one side's element between mixer events: the raw
 // volume of channels 1 and 2 and the switch (true: sound on). Absent values were unreadable.

@@ -10,30 +10,15 @@ namespace {
 
 constexpr Float32 kDecibelFloor = -96.0f;
 
-template <class T>
-T readValue(std::span<const std::byte> bytes)
-{
-    T value{};
-    std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof(T)));
-    return value;
-}
+using platform::putRecords;
+using platform::putValue;
+using platform::readValue;
 
 template <class T>
 std::vector<std::byte> toBytes(const T &value)
 {
     const auto view = bytesOf(value);
     return {view.begin(), view.end()};
-}
-
-// Copies whole records only, as many as the offered size holds; returns the bytes filled.
-template <class T>
-UInt32 copyRecords(const std::vector<T> &records, UInt32 offered, std::span<std::byte> out)
-{
-    const std::size_t count = std::min<std::size_t>(records.size(), offered / sizeof(T));
-    const std::size_t bytes = count * sizeof(T);
-    if (bytes > 0)
-        std::memcpy(out.data(), records.data(), bytes);
-    return static_cast<UInt32>(bytes);
 }
 
 // Where a read is filled. While a size limit is in force the answer is built aside and only
@@ -88,22 +73,11 @@ const char *toString(AudioOp op)
     return "?";
 }
 
-Float32 AudioCall::floatValue() const { return readValue<Float32>(data); }
-UInt32 AudioCall::uintValue() const { return readValue<UInt32>(data); }
-AudioStreamBasicDescription AudioCall::formatValue() const { return readValue<AudioStreamBasicDescription>(data); }
-
-AudioStreamBasicDescription linearPCM(Float64 rate, UInt32 bits, UInt32 channels)
+Float32 AudioCall::floatValue() const { return readValue<Float32>(data).value_or(0.0f); }
+UInt32 AudioCall::uintValue() const { return readValue<UInt32>(data).value_or(0u); }
+AudioStreamBasicDescription AudioCall::formatValue() const
 {
-    AudioStreamBasicDescription f;
-    f.mSampleRate = rate;
-    f.mFormatID = kAudioFormatLinearPCM;
-    f.mFormatFlags = 0x4 | 0x8; // signed integer, packed
-    f.mBytesPerFrame = (bits / 8) * channels;
-    f.mBytesPerPacket = f.mBytesPerFrame;
-    f.mFramesPerPacket = 1;
-    f.mChannelsPerFrame = channels;
-    f.mBitsPerChannel = bits;
-    return f;
+    return readValue<AudioStreamBasicDescription>(data).value_or(AudioStreamBasicDescription{});
 }
 
 // A square-law taper: full scale is 0 dB, half scale about -12 dB, silence at the floor.
@@ -116,8 +90,9 @@ Float32 defaultDecibelCurve(Float32 scalar)
 
 std::vector<AudioStreamBasicDescription> DeviceConfig::standardFormats()
 {
-    return {linearPCM(44100, 16, 2), linearPCM(44100, 24, 2), linearPCM(48000, 16, 2),
-            linearPCM(48000, 24, 2), linearPCM(96000, 24, 2)};
+    using platform::linearPCMFormat;
+    return {linearPCMFormat(44100, 16, 2), linearPCMFormat(44100, 24, 2), linearPCMFormat(48000, 16, 2),
+            linearPCMFormat(48000, 24, 2), linearPCMFormat(96000, 24, 2)};
 }
 
 DeviceConfig DeviceConfig::zorvex()
@@ -335,7 +310,8 @@ OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &i
             for (const Device &d : m_devices)
                 ids.push_back(d.id);
             ReadTarget target(outData, sizeOverride(call));
-            ioSize = target.deliver(copyRecords(ids, ioSize, target.out()));
+            putRecords(ids, ioSize, target.out());
+            ioSize = target.deliver(ioSize);
             call.data.assign(outData.begin(), outData.begin() + ioSize);
         } else {
             status = kAudioHardwareUnknownPropertyError;
@@ -396,14 +372,7 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
     const Device *device = findDevice(id);
     Side *side = findSide(id, isInput);
     ReadTarget target(outData, sizeOverride(call));
-    auto putScalar = [&](auto value) {
-        if (ioSize < sizeof(value)) {
-            status = kAudioHardwareBadPropertySizeError;
-            return;
-        }
-        std::memcpy(target.out().data(), &value, sizeof(value));
-        ioSize = sizeof(value);
-    };
+    auto putScalar = [&](const auto &value) { status = putValue(value, ioSize, target.out()); };
     if (status != noErr) {
     } else if (!device) {
         status = kAudioHardwareBadDeviceError;
@@ -425,9 +394,9 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
         std::vector<AudioStreamID> ids;
         for (const Stream &s : side->streams)
             ids.push_back(s.id);
-        ioSize = copyRecords(ids, ioSize, target.out());
+        putRecords(ids, ioSize, target.out());
     } else if (property == kAudioStreamPropertyPhysicalFormats) {
-        ioSize = copyRecords(side->physicalFormats, ioSize, target.out());
+        putRecords(side->physicalFormats, ioSize, target.out());
     } else if (property == kAudioDevicePropertyStreamFormat) {
         putScalar(side->format);
     } else {
@@ -492,11 +461,11 @@ OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boo
             if (channel >= kChannels) {
                 status = kAudioHardwareUnknownPropertyError;
             } else {
-                const Float32 stored = storedVolume(*device, readValue<Float32>(data));
+                const Float32 stored = storedVolume(*device, *readValue<Float32>(data));
                 changes = volumeChanges(*device, *side, isInput, channel, stored);
             }
         } else if (property == kAudioDevicePropertyMute) {
-            const UInt32 mute = readValue<UInt32>(data) != 0 ? 1 : 0;
+            const UInt32 mute = *readValue<UInt32>(data) != 0 ? 1 : 0;
             if (channel != 0) {
                 status = kAudioHardwareUnknownPropertyError;
             } else if (mute != side->mute) {
@@ -524,14 +493,7 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
     OSStatus status = begin(call);
     auto [device, side] = findStream(id);
     ReadTarget target(outData, sizeOverride(call));
-    auto put = [&](const auto &value) {
-        if (ioSize < sizeof(value)) {
-            status = kAudioHardwareBadPropertySizeError;
-            return;
-        }
-        std::memcpy(target.out().data(), &value, sizeof(value));
-        ioSize = sizeof(value);
-    };
+    auto put = [&](const auto &value) { status = putValue(value, ioSize, target.out()); };
     if (status != noErr) {
     } else if (!side) {
         status = kAudioHardwareBadStreamError;
@@ -572,7 +534,7 @@ OSStatus SimAudioSystem::streamSetProperty(AudioStreamID id, UInt32 channel, Aud
         } else if (data.size() != sizeof(AudioStreamBasicDescription)) {
             status = kAudioHardwareBadPropertySizeError;
         } else {
-            const auto format = readValue<AudioStreamBasicDescription>(data);
+            const auto format = *readValue<AudioStreamBasicDescription>(data);
             if (std::find(side->physicalFormats.begin(), side->physicalFormats.end(), format)
                 == side->physicalFormats.end()) {
                 status = kAudioDeviceUnsupportedFormatError;

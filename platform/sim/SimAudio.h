@@ -7,6 +7,8 @@
 // arguments, and any call can be made to fail.
 
 #include "CoreAudio.h"
+#include "PropertyBuffers.h"
+#include "PropertyListenerSet.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -76,7 +78,6 @@ struct DeviceConfig {
     static std::vector<AudioStreamBasicDescription> standardFormats();
 };
 
-AudioStreamBasicDescription linearPCM(Float64 rate, UInt32 bits, UInt32 channels);
 Float32 defaultDecibelCurve(Float32 scalar);
 
 class SimAudioSystem final : public AudioHardwareBackend {
@@ -103,7 +104,6 @@ public:
     AudioStreamBasicDescription currentFormat(AudioDeviceID device, Boolean isInput) const;
     std::vector<AudioStreamID> streams(AudioDeviceID device, Boolean isInput) const;
     std::size_t listenerCount() const;
-    std::uint64_t notificationsDelivered() const;
 
     std::vector<AudioCall> journal() const;
     void clearJournal();
@@ -160,20 +160,7 @@ private:
         std::function<Float32(Float32)> decibels;
         std::array<Side, 2> sides;
     };
-    struct Listener {
-        AudioDeviceID device{};
-        UInt32 channel = 0;
-        Boolean isInput = 0;
-        AudioPropertyID property{};
-        AudioDevicePropertyListenerProc proc = nullptr;
-        void *clientData = nullptr;
-    };
-    struct Notification {
-        AudioDeviceID device{};
-        UInt32 channel = 0;
-        Boolean isInput = 0;
-        AudioPropertyID property{};
-    };
+    using Notification = platform::PropertyChange;
     struct Rule {
         std::function<bool(const AudioCall &)> predicate;
         OSStatus status = noErr;
@@ -205,9 +192,7 @@ private:
     std::vector<Rule> m_sizes;
     std::chrono::microseconds m_latency{0};
 
-    // Held while listeners are called, so that a removal waits for a call in progress.
-    mutable std::recursive_mutex m_dispatchMutex;
-    std::vector<Listener> m_listeners;
+    platform::PropertyListenerSet m_listeners;
 
     mutable std::mutex m_queueMutex;
     std::condition_variable m_queueChanged;

@@ -23,10 +23,8 @@ OSStatus SimAudioSystem::deviceAddPropertyListener(AudioDeviceID id, UInt32 chan
             status = kAudioHardwareBadDeviceError;
         finish(std::move(call), status);
     }
-    if (status == noErr) {
-        std::lock_guard dispatch(m_dispatchMutex);
-        m_listeners.push_back({id, channel, isInput, property, proc, clientData});
-    }
+    if (status == noErr)
+        m_listeners.add({id, channel, isInput, property}, proc, clientData);
     return status;
 }
 
@@ -43,21 +41,14 @@ OSStatus SimAudioSystem::deviceRemovePropertyListener(AudioDeviceID id, UInt32 c
     }
     if (status != noErr)
         return status;
-    // Taking the dispatch lock waits for a delivery in progress on the notification thread.
-    std::lock_guard dispatch(m_dispatchMutex);
-    const auto it = std::find_if(m_listeners.begin(), m_listeners.end(), [&](const Listener &l) {
-        return l.device == id && l.channel == channel && l.isInput == isInput && l.property == property
-            && l.proc == proc;
-    });
-    if (it == m_listeners.end())
+    // Waits for a delivery in progress on the notification thread.
+    if (!m_listeners.remove({id, channel, isInput, property}, proc))
         return kAudioHardwareIllegalOperationError;
-    m_listeners.erase(it);
     return noErr;
 }
 
 std::size_t SimAudioSystem::listenerCount() const
 {
-    std::lock_guard dispatch(m_dispatchMutex);
     return m_listeners.size();
 }
 
@@ -130,12 +121,6 @@ void SimAudioSystem::waitForNotifications()
     m_queueChanged.wait(lock, [&] { return m_delivered >= target || m_stopping; });
 }
 
-std::uint64_t SimAudioSystem::notificationsDelivered() const
-{
-    std::lock_guard lock(m_queueMutex);
-    return m_delivered;
-}
-
 void SimAudioSystem::notificationLoop()
 {
     std::unique_lock lock(m_queueMutex);
@@ -148,23 +133,7 @@ void SimAudioSystem::notificationLoop()
         const Notification n = m_queue.front();
         m_queue.pop_front();
         lock.unlock();
-        {
-            std::lock_guard dispatch(m_dispatchMutex);
-            const auto matches = [&](const Listener &l) {
-                return l.device == n.device && l.channel == n.channel && l.isInput == n.isInput
-                    && l.property == n.property;
-            };
-            std::vector<Listener> targets;
-            std::copy_if(m_listeners.begin(), m_listeners.end(), std::back_inserter(targets), matches);
-            for (const Listener &l : targets) {
-                // A listener may remove another one while it runs; that one is not called.
-                const bool stillRegistered = std::any_of(m_listeners.begin(), m_listeners.end(), [&](const Listener &r) {
-                    return matches(r) && r.proc == l.proc && r.clientData == l.clientData;
-                });
-                if (stillRegistered)
-                    l.proc(n.device, n.channel, n.isInput, n.property, l.clientData);
-            }
-        }
+        m_listeners.dispatch(n);
         lock.lock();
         ++m_delivered;
         m_queueChanged.notify_all();

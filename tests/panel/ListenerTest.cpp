@@ -100,7 +100,7 @@ TEST(Listeners, ChangesMadeElsewhereMoveTheControls)
     // Another program switching the output side's rate moves the selector.
     h.audio.clearJournal();
     const AudioStreamID stream = h.audio.streams(h.device, 0).front();
-    const AudioStreamBasicDescription f96 = sim::linearPCM(96000, 24, 2);
+    const AudioStreamBasicDescription f96 = platform::linearPCMFormat(96000, 24, 2);
     AudioStreamSetProperty(stream, nullptr, 0, kAudioStreamPropertyPhysicalFormat, sizeof(f96), bytesOf(f96));
     h.settle();
     ASSERT_NE(h.panel->fSampleRate->selectedCell(), nullptr);

@@ -7,7 +7,7 @@
 
 using sim::AudioCall;
 using sim::AudioOp;
-using sim::linearPCM;
+using platform::linearPCMFormat;
 
 namespace {
 
@@ -38,8 +38,8 @@ sim::DeviceConfig withFormats(std::vector<AudioStreamBasicDescription> output,
 
 TEST(SampleRateSet, ChoosesTheFirstListedFormatAtTheRateInputSideFirst)
 {
-    const std::vector<AudioStreamBasicDescription> formats = {linearPCM(44100, 16, 2), linearPCM(48000, 24, 2),
-                                                              linearPCM(48000, 16, 2), linearPCM(96000, 24, 2)};
+    const std::vector<AudioStreamBasicDescription> formats = {linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 24, 2),
+                                                              linearPCMFormat(48000, 16, 2), linearPCMFormat(96000, 24, 2)};
     PanelHarness h(true, withFormats(formats, formats));
     h.panel->enableControls(0);
     AButton *cell48 = cellWithTag(h.panel->fSampleRate, 1);
@@ -54,14 +54,14 @@ TEST(SampleRateSet, ChoosesTheFirstListedFormatAtTheRateInputSideFirst)
         EXPECT_EQ(w.property, kAudioStreamPropertyPhysicalFormat);
         EXPECT_EQ(w.channel, 0u);
         EXPECT_EQ(w.size, 40u);
-        EXPECT_EQ(w.formatValue(), linearPCM(48000, 24, 2)) << "the first 48000 record, byte for byte";
+        EXPECT_EQ(w.formatValue(), linearPCMFormat(48000, 24, 2)) << "the first 48000 record, byte for byte";
     }
     EXPECT_EQ(h.panel->fSampleRate->selectedCell(), cell48);
 }
 
 TEST(SampleRateSet, EachSideIsIndependentAndAnUnlistedRateLeavesItAlone)
 {
-    PanelHarness h(true, withFormats({linearPCM(44100, 16, 2), linearPCM(48000, 16, 2)}, {linearPCM(44100, 16, 2)}));
+    PanelHarness h(true, withFormats({linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 16, 2)}, {linearPCMFormat(44100, 16, 2)}));
     h.panel->setHwSampleRate(48000, 1);
     h.panel->setHwSampleRate(48000, 0);
     const auto writes = formatWrites(h);
@@ -77,7 +77,7 @@ TEST(SampleRateSet, EachSideIsIndependentAndAnUnlistedRateLeavesItAlone)
 
 TEST(SampleRateSet, RateMustMatchExactly)
 {
-    AudioStreamBasicDescription almost = linearPCM(47999.99, 24, 2);
+    AudioStreamBasicDescription almost = linearPCMFormat(47999.99, 24, 2);
     PanelHarness h(true, withFormats({almost}, {almost}));
     h.panel->setHwSampleRate(48000, 0);
     EXPECT_TRUE(formatWrites(h).empty());
@@ -136,7 +136,7 @@ TEST(SampleRateShow, ReadBackClassesSelectTagAndText)
                                             {96000, 0},   {48000, 1},   {44100, 2}};
     const char *texts[] = {"96000 Hz", "48000 Hz", "44100 Hz"};
     for (const auto &[rate, tag] : cases) {
-        const AudioStreamBasicDescription format = linearPCM(rate, 24, 2);
+        const AudioStreamBasicDescription format = linearPCMFormat(rate, 24, 2);
         PanelHarness h(true, withFormats({format}, {format}));
         h.panel->outputSampleRateChanged();
         ASSERT_NE(h.panel->fSampleRate->selectedCell(), nullptr) << rate;
@@ -147,7 +147,7 @@ TEST(SampleRateShow, ReadBackClassesSelectTagAndText)
 
 TEST(SampleRateShow, OnlyTheOutputSideIsShown)
 {
-    PanelHarness h(true, withFormats({linearPCM(96000, 24, 2)}, {linearPCM(48000, 24, 2)}));
+    PanelHarness h(true, withFormats({linearPCMFormat(96000, 24, 2)}, {linearPCMFormat(48000, 24, 2)}));
     h.panel->inputSampleRateChanged();
     EXPECT_EQ(h.panel->fSampleRate->selectedCell(), nullptr);
     EXPECT_TRUE(h.audio.journal().empty());
@@ -157,7 +157,7 @@ TEST(SampleRateShow, OnlyTheOutputSideIsShown)
 
 TEST(SampleRateShow, FailedReadsLeaveSelectorAndText)
 {
-    PanelHarness h(true, withFormats({linearPCM(96000, 24, 2)}, {linearPCM(96000, 24, 2)}));
+    PanelHarness h(true, withFormats({linearPCMFormat(96000, 24, 2)}, {linearPCMFormat(96000, 24, 2)}));
     h.panel->fSampleRate->selectCellWithTag(2);
     h.panel->fSampleText->setStringValue(QStringLiteral("44100 Hz"));
     h.audio.failWhen([](const AudioCall &c) { return c.property == kAudioStreamPropertyPhysicalFormat; });

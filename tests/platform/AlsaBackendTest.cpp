@@ -2,7 +2,6 @@
 #include "AlsaMapping.h"
 #include "CoreAudio.h"
 #include "LinuxStatus.h"
-#include "PropertyListenerSet.h"
 
 #include <alsa/asoundlib.h>
 #include <atomic>
@@ -171,8 +170,6 @@ TEST(MixerChanges, EachChangedLevelTellsItsPropertiesAndTheMasters)
     EXPECT_EQ(readable[4], (PropertyChange{d, 0, 0, kAudioDevicePropertyMute}));
 }
 
-// ---- listeners ----
-
 namespace {
 
 struct Counter {
@@ -188,104 +185,7 @@ OSStatus countingListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
     return noErr;
 }
 
-// Holds the notification thread inside the listener until the test lets it go.
-struct Gate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool entered = false;
-    bool removing = false;
-    bool open = false;
-    bool left = false;
-    int calls = 0;
-};
-
-OSStatus gatedListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *data)
-{
-    auto *gate = static_cast<Gate *>(data);
-    std::unique_lock lock(gate->mutex);
-    ++gate->calls;
-    gate->entered = true;
-    gate->changed.notify_all();
-    gate->changed.wait(lock, [&] { return gate->open; });
-    gate->left = true;
-    return noErr;
-}
-
-PropertyListenerSet *gSelfRemovingSet = nullptr;
-const PropertyChange kVolume1In{AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar};
-
-OSStatus selfRemovingListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *data)
-{
-    ++static_cast<Counter *>(data)->calls;
-    gSelfRemovingSet->remove(kVolume1In, selfRemovingListener);
-    return noErr;
-}
-
 } // namespace
-
-TEST(PropertyListeners, OnlyTheExactRegistrationIsCalledAndOnlyItsOwnProcedureRemovesIt)
-{
-    PropertyListenerSet set;
-    Counter counter;
-    set.add(kVolume1In, countingListener, &counter);
-    set.dispatch({AudioDeviceID{1}, 1, 0, kAudioDevicePropertyVolumeScalar}); // other side
-    set.dispatch({AudioDeviceID{1}, 2, 1, kAudioDevicePropertyVolumeScalar}); // other channel
-    set.dispatch({AudioDeviceID{2}, 1, 1, kAudioDevicePropertyVolumeScalar}); // other device
-    set.dispatch({AudioDeviceID{1}, 1, 1, kAudioDevicePropertyMute});         // other property
-    EXPECT_EQ(counter.calls, 0);
-    set.dispatch(kVolume1In);
-    EXPECT_EQ(counter.calls, 1);
-    EXPECT_EQ(counter.last, kVolume1In);
-
-    EXPECT_FALSE(set.remove(kVolume1In, selfRemovingListener));
-    EXPECT_FALSE(set.remove({AudioDeviceID{1}, 2, 1, kAudioDevicePropertyVolumeScalar}, countingListener));
-    EXPECT_TRUE(set.remove(kVolume1In, countingListener));
-    EXPECT_FALSE(set.remove(kVolume1In, countingListener));
-    set.dispatch(kVolume1In);
-    EXPECT_EQ(counter.calls, 1);
-}
-
-TEST(PropertyListeners, AListenerMayRemoveItselfWhileItRuns)
-{
-    PropertyListenerSet set;
-    gSelfRemovingSet = &set;
-    Counter first;
-    set.add(kVolume1In, selfRemovingListener, &first);
-    set.dispatch(kVolume1In);
-    set.dispatch(kVolume1In);
-    EXPECT_EQ(first.calls, 1) << "removed by itself, without a deadlock";
-    EXPECT_EQ(set.size(), 0u);
-    gSelfRemovingSet = nullptr;
-}
-
-TEST(PropertyListeners, RemovalFromAnotherThreadReturnsOnlyAfterTheCallInProgress)
-{
-    PropertyListenerSet set;
-    Gate gate;
-    set.add(kVolume1In, gatedListener, &gate);
-    std::thread notifier([&] { set.dispatch(kVolume1In); });
-    std::unique_lock lock(gate.mutex);
-    gate.changed.wait(lock, [&] { return gate.entered; });
-    auto removal = std::async(std::launch::async, [&] {
-        {
-            std::lock_guard announce(gate.mutex);
-            gate.removing = true;
-        }
-        gate.changed.notify_all();
-        const bool removed = set.remove(kVolume1In, gatedListener);
-        std::lock_guard check(gate.mutex);
-        return removed && gate.left;
-    });
-    // The listener is let go only once the removal is under way.
-    gate.changed.wait(lock, [&] { return gate.removing; });
-    gate.open = true;
-    lock.unlock();
-    gate.changed.notify_all();
-    EXPECT_TRUE(removal.get()) << "the removal returned while the listener still ran";
-    notifier.join();
-    set.dispatch(kVolume1In);
-    EXPECT_EQ(gate.calls, 1);
-}
 
 // ---- the backend on a machine without sound cards ----
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-namespace linuxbackends {
+namespace platform {
 
 struct PropertyChange {
     AudioDeviceID device{};
@@ -39,4 +39,4 @@ private:
     std::vector<Listener> m_listeners;
 };
 
-} // namespace linuxbackends
+} // namespace platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace linuxbackends {
+namespace platform {
 
 void PropertyListenerSet::add(const PropertyChange &what, AudioDevicePropertyListenerProc proc, void *clientData)
 {
@@ -44,4 +44,4 @@ std::size_t PropertyListenerSet::size() const
     return m_listeners.size();
 }
 
-} // namespace linuxbackends
+} // namespace platform
