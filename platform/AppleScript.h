@@ -39,7 +39,6 @@ public:
     explicit NSAppleScript(QString source) : m_source(std::move(source)) {}
     // True when the script ran; otherwise false with the reason in errorInfo.
     bool executeAndReturnError(QString *errorInfo) const;
-    const QString &source() const { return m_source; }
 
 private:
     QString m_source;

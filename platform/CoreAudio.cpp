@@ -29,11 +29,6 @@ void SetAudioHardwareBackend(AudioHardwareBackend *backend)
     gBackend.store(backend);
 }
 
-AudioHardwareBackend *CurrentAudioHardwareBackend()
-{
-    return gBackend.load();
-}
-
 OSStatus AudioHardwareGetPropertyInfo(AudioPropertyID property, UInt32 *outSize, Boolean *outWritable)
 {
     auto *backend = gBackend.load();

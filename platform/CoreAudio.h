@@ -39,7 +39,6 @@ public:
 
 // Not owned. Without a backend every operation answers kAudioHardwareNotRunningError.
 void SetAudioHardwareBackend(AudioHardwareBackend *backend);
-AudioHardwareBackend *CurrentAudioHardwareBackend();
 
 OSStatus AudioHardwareGetPropertyInfo(AudioPropertyID property, UInt32 *outSize, Boolean *outWritable);
 OSStatus AudioHardwareGetProperty(AudioPropertyID property, UInt32 *ioSize, std::span<std::byte> outData);

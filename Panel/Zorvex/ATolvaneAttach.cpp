@@ -14,7 +14,7 @@
 namespace {
 
 constexpr int kAttachAttemptLimit = 40;           // more than this many, and the wait is over
-constexpr std::uint32_t kAttachPauseMicroseconds = 50000;
+constexpr std::uint32_t kDevicePollMicroseconds = 50000; // between looks for the audio devices
 constexpr int kTimerIntervalMilliseconds = 500;
 
 Preference factoryDefaults()
@@ -45,7 +45,7 @@ UInt32 ATolvane::setupProperty()
         } else if (attempts > kAttachAttemptLimit) {
             return 0;
         }
-        platform::usleep(kAttachPauseMicroseconds);
+        platform::usleep(kDevicePollMicroseconds);
     }
     if (fDeviceId[1] == kAudioDeviceUnknown)
         return 0;

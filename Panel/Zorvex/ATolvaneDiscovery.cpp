@@ -17,7 +17,7 @@ const QString kProductName = QString::fromLatin1(zorvex::kProductName);
 const QString kManufacturer = QString::fromLatin1(zorvex::kManufacturer);
 // The interface needs a moment after it shows up before its user client and audio devices
 // can be used.
-constexpr std::uint32_t kAttachPauseMicroseconds = 1000000;
+constexpr std::uint32_t kSettleMicroseconds = 1000000;
 
 } // namespace
 
@@ -114,7 +114,7 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
     if (held == 0 || !panel)
         return;
 
-    platform::usleep(kAttachPauseMicroseconds);
+    platform::usleep(kSettleMicroseconds);
 
     IOCFPlugInInterface *plugIn = nullptr;
     std::int32_t score = 0;

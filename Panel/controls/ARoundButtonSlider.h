@@ -60,11 +60,9 @@ public:
     double valueFraction() const;
     void makeButtonImage();
     const QPixmap &buttonImage() const { return fButtonImage; }
-    bool hasBackgroundImage() const { return !fBackgroundImage.isNull(); }
 
     // Emits this slider's action with itself as the sender.
     void sendAction();
-    ARoundButtonSliderCell &cell() { return *fCell; }
 
     QSize sizeHint() const override;
 

@@ -15,9 +15,6 @@ public:
     bool continueTracking(QPointF lastPoint, QPointF point, ARoundButtonSlider &view);
     void stopTracking(QPointF lastPoint, QPointF point, ARoundButtonSlider &view, bool mouseIsUp);
 
-    float offset() const { return fOffset; }
-    int saveSelected() const { return fSaveSelected; }
-
 private:
     void trackTo(QPointF point, ARoundButtonSlider &view) const;
 

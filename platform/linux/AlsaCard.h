@@ -41,7 +41,6 @@ public:
     // nullptr, with `status` saying why, when the card cannot be opened.
     static std::unique_ptr<AlsaCard> open(int index, OSStatus &status);
 
-    int index() const { return m_index; }
     AudioDeviceID deviceId() const { return deviceIdForCard(m_index); }
     const std::string &name() const { return m_name; }
     bool hasSide(UInt32 direction) const { return m_sides[side(direction)].pcmDevice.has_value(); }

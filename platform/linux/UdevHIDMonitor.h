@@ -41,8 +41,6 @@ public:
     // Withdraws everything it published.
     ~UdevHIDMonitor() override;
 
-    // Whether arrivals and removals after start-up are followed (the udev monitor opened).
-    bool monitoring() const { return m_notifier != nullptr; }
     std::size_t publishedCount() const { return m_published.size(); }
 
     // One hidraw node came or went. The udev paths end here; tests enter here directly.

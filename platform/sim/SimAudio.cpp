@@ -221,17 +221,6 @@ std::optional<UInt32> SimAudioSystem::sizeOverride(const AudioCall &call) const
     return std::nullopt;
 }
 
-void SimAudioSystem::pause() const
-{
-    std::chrono::microseconds latency;
-    {
-        std::lock_guard lock(m_stateMutex);
-        latency = m_latency;
-    }
-    if (latency.count() > 0)
-        std::this_thread::sleep_for(latency);
-}
-
 std::vector<AudioCall> SimAudioSystem::journal() const
 {
     std::lock_guard lock(m_stateMutex);
@@ -263,12 +252,6 @@ void SimAudioSystem::clearFailures()
     m_sizes.clear();
 }
 
-void SimAudioSystem::setLatency(std::chrono::microseconds latency)
-{
-    std::lock_guard lock(m_stateMutex);
-    m_latency = latency;
-}
-
 void SimAudioSystem::setJournaling(bool enabled)
 {
     std::lock_guard lock(m_stateMutex);
@@ -279,7 +262,6 @@ void SimAudioSystem::setJournaling(bool enabled)
 
 OSStatus SimAudioSystem::hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::HardwareGetPropertyInfo, 0, 0, 0, property, 0, {}, noErr};
     OSStatus status = begin(call);
@@ -300,7 +282,6 @@ OSStatus SimAudioSystem::hardwareGetPropertyInfo(AudioPropertyID property, UInt3
 
 OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::HardwareGetProperty, 0, 0, 0, property, ioSize, {}, noErr};
     OSStatus status = begin(call);
@@ -326,7 +307,6 @@ OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &i
 OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel, Boolean isInput,
                                                AudioPropertyID property, UInt32 &outSize)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::DeviceGetPropertyInfo, toUInt32(id), channel, isInput, property, 0, {}, noErr};
     OSStatus status = begin(call);
@@ -365,7 +345,6 @@ OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel,
 OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
                                            AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::DeviceGetProperty, toUInt32(id), channel, isInput, property, ioSize, {}, noErr};
     OSStatus status = begin(call);
@@ -413,7 +392,6 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
 OSStatus SimAudioSystem::deviceGetName(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
                                        UInt32 &ioSize, CFStringRef &outName)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::DeviceGetProperty, toUInt32(id), channel, isInput, property, ioSize, {}, noErr};
     OSStatus status = begin(call);
@@ -440,7 +418,6 @@ OSStatus SimAudioSystem::deviceGetName(AudioDeviceID id, UInt32 channel, Boolean
 OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
                                            AudioPropertyID property, std::span<const std::byte> data)
 {
-    pause();
     std::vector<Notification> changes;
     OSStatus status = noErr;
     {
@@ -487,7 +464,6 @@ OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boo
 OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,
                                            UInt32 &ioSize, std::span<std::byte> outData)
 {
-    pause();
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::StreamGetProperty, toUInt32(id), channel, 0, property, ioSize, {}, noErr};
     OSStatus status = begin(call);
@@ -517,7 +493,6 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
 OSStatus SimAudioSystem::streamSetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,
                                            std::span<const std::byte> data)
 {
-    pause();
     std::optional<Notification> change;
     OSStatus status = noErr;
     {

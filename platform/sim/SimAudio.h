@@ -10,7 +10,6 @@
 #include "PropertyBuffers.h"
 #include "PropertyListenerSet.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -114,8 +113,6 @@ public:
     // reads for which it holds fill at most `size` bytes.
     void reportSizeWhen(std::function<bool(const AudioCall &)> predicate, UInt32 size);
     void clearFailures();
-    // Every call takes at least this long, as a busy audio server does.
-    void setLatency(std::chrono::microseconds latency);
     void setJournaling(bool enabled);
 
     OSStatus hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize) override;
@@ -171,7 +168,6 @@ private:
     OSStatus begin(AudioCall &call);
     void finish(AudioCall &&call, OSStatus status);
     std::optional<UInt32> sizeOverride(const AudioCall &call) const;
-    void pause() const;
 
     Device *findDevice(AudioDeviceID id);
     const Device *findDevice(AudioDeviceID id) const;
@@ -190,7 +186,6 @@ private:
     bool m_journaling = true;
     std::vector<Rule> m_failures;
     std::vector<Rule> m_sizes;
-    std::chrono::microseconds m_latency{0};
 
     platform::PropertyListenerSet m_listeners;
 

@@ -13,7 +13,6 @@ OSStatus SimAudioSystem::deviceAddPropertyListener(AudioDeviceID id, UInt32 chan
                                                    AudioPropertyID property, AudioDevicePropertyListenerProc proc,
                                                    void *clientData)
 {
-    pause();
     OSStatus status = noErr;
     {
         std::lock_guard lock(m_stateMutex);
@@ -31,7 +30,6 @@ OSStatus SimAudioSystem::deviceAddPropertyListener(AudioDeviceID id, UInt32 chan
 OSStatus SimAudioSystem::deviceRemovePropertyListener(AudioDeviceID id, UInt32 channel, Boolean isInput,
                                                       AudioPropertyID property, AudioDevicePropertyListenerProc proc)
 {
-    pause();
     OSStatus status = noErr;
     {
         std::lock_guard lock(m_stateMutex);

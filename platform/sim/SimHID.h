@@ -52,7 +52,6 @@ public:
     std::vector<HIDReport> reports() const;
     std::vector<RegisterWrite> registerWrites() const;
     void clear();
-    const HIDIdentity &identity() const { return m_identity; }
 
 private:
     HIDIdentity m_identity;

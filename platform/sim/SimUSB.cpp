@@ -34,8 +34,6 @@ SimUSBBus::~SimUSBBus()
 SimUSBBus::Handle SimUSBBus::plug(USBDevice device, ReportOrder order)
 {
     Plugged plugged;
-    plugged.propertiesReadable = std::make_shared<std::atomic<bool>>(device.propertiesReadable);
-    plugged.userClientOpens = std::make_shared<std::atomic<bool>>(device.userClientOpens);
     // The audio side is there before either report, as the system has set it up by then.
     if (device.audio && m_audio)
         plugged.audio = m_audio->addDevice(*device.audio);
@@ -59,12 +57,12 @@ SimUSBBus::Handle SimUSBBus::plug(USBDevice device, ReportOrder order)
             return;
         platform::ServiceEntry entry;
         entry.matchingProperties = properties;
-        entry.properties = [properties, readable = plugged.propertiesReadable]() -> std::optional<CFDictionary> {
-            if (!readable->load())
+        entry.properties = [properties, readable = device.propertiesReadable]() -> std::optional<CFDictionary> {
+            if (!readable)
                 return std::nullopt;
             return properties;
         };
-        entry.openUserClient = [opens = plugged.userClientOpens] { return opens->load(); };
+        entry.openUserClient = [opens = device.userClientOpens] { return opens; };
         plugged.service = platform::IORegistry::instance().publishService(std::move(entry));
     };
     if (order == ReportOrder::HIDManagerFirst) {
@@ -123,20 +121,6 @@ AudioDeviceID SimUSBBus::audioDevice(Handle handle) const
 {
     const auto it = m_devices.find(handle);
     return it == m_devices.end() ? AudioDeviceID{} : it->second.audio;
-}
-
-void SimUSBBus::setPropertiesReadable(Handle handle, bool readable)
-{
-    const auto it = m_devices.find(handle);
-    if (it != m_devices.end())
-        it->second.propertiesReadable->store(readable);
-}
-
-void SimUSBBus::setUserClientOpens(Handle handle, bool opens)
-{
-    const auto it = m_devices.find(handle);
-    if (it != m_devices.end())
-        it->second.userClientOpens->store(opens);
 }
 
 } // namespace sim

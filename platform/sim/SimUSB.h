@@ -9,7 +9,6 @@
 #include "SimAudio.h"
 #include "SimHID.h"
 
-#include <atomic>
 #include <map>
 #include <memory>
 
@@ -50,17 +49,12 @@ public:
     SimHIDDevice *hid(Handle handle) const;
     io_service_t service(Handle handle) const;
     AudioDeviceID audioDevice(Handle handle) const;
-    // Later reads of the service's properties, or openings of its user client, fail.
-    void setPropertiesReadable(Handle handle, bool readable);
-    void setUserClientOpens(Handle handle, bool opens);
 
 private:
     struct Plugged {
         std::shared_ptr<SimHIDDevice> hid;
         io_service_t service = 0;
         AudioDeviceID audio{};
-        std::shared_ptr<std::atomic<bool>> propertiesReadable;
-        std::shared_ptr<std::atomic<bool>> userClientOpens;
     };
     SimAudioSystem *m_audio;
     std::map<Handle, Plugged> m_devices;
