@@ -156,7 +156,7 @@ private:
     IOHIDDeviceRef m_reportedInterface = nullptr;
 
     // Runs the read-backs that other threads have queued, in arrival order.
-    Q_INVOKABLE void drainReadBacks();
+    void drainReadBacks();
 
     std::unique_ptr<Ui::ATolvane> m_ui;
 

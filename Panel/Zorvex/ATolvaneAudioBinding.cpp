@@ -119,9 +119,9 @@ void ATolvane::performReadBack(std::size_t row)
         m_pending.push_back({row, m_listenerGeneration[row]});
     }
     // One wake-up per batch: a storm of notifications costs one event, not one per
-    // notification. Invoked by name so that nothing of ours crosses threads outside the mutex.
+    // notification; the batch itself crosses threads only under the mutex.
     if (wake)
-        QMetaObject::invokeMethod(this, "drainReadBacks", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &ATolvane::drainReadBacks, Qt::QueuedConnection);
 }
 
 void ATolvane::drainReadBacks()
