@@ -5,9 +5,8 @@
 // benchmarks on the off-screen platform and prints a one-line summary from their figures.
 
 #include "ATolvane.h"
-#include "AppleScript.h"
+#include "TestDoubles.h"
 #include "Application.h"
-#include "Clock.h"
 #include "CoreAudio.h"
 #include "SimAudio.h"
 

@@ -38,21 +38,6 @@ bool DesktopScriptRunner::execute(const QString &source, QString *errorInfo)
     return false;
 }
 
-bool RecordingScriptRunner::execute(const QString &source, QString *errorInfo)
-{
-    std::lock_guard lock(m_mutex);
-    m_scripts.push_back(source);
-    if (!m_succeed && errorInfo)
-        *errorInfo = QStringLiteral("script failed");
-    return m_succeed;
-}
-
-std::vector<QString> RecordingScriptRunner::scripts() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_scripts;
-}
-
 void setScriptRunner(ScriptRunner *runner)
 {
     gRunner.store(runner ? runner : &gDesktopRunner);

@@ -19,18 +19,6 @@ public:
     bool execute(const QString &source, QString *errorInfo) override;
 };
 
-class RecordingScriptRunner final : public ScriptRunner {
-public:
-    explicit RecordingScriptRunner(bool succeed = true) : m_succeed(succeed) {}
-    bool execute(const QString &source, QString *errorInfo) override;
-    std::vector<QString> scripts() const;
-
-private:
-    bool m_succeed;
-    mutable std::mutex m_mutex;
-    std::vector<QString> m_scripts;
-};
-
 // Not owned; nullptr restores the desktop runner.
 void setScriptRunner(ScriptRunner *runner);
 

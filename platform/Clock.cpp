@@ -15,32 +15,6 @@ void RealClock::sleepMicroseconds(std::uint32_t microseconds)
     std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
 }
 
-void VirtualClock::sleepMicroseconds(std::uint32_t microseconds)
-{
-    std::lock_guard lock(m_mutex);
-    m_pauses.push_back(microseconds);
-    m_elapsed += std::chrono::microseconds(microseconds);
-}
-
-std::vector<std::uint32_t> VirtualClock::pauses() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_pauses;
-}
-
-std::chrono::microseconds VirtualClock::elapsed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_elapsed;
-}
-
-void VirtualClock::clear()
-{
-    std::lock_guard lock(m_mutex);
-    m_pauses.clear();
-    m_elapsed = {};
-}
-
 void setClock(Clock *clock)
 {
     gClock.store(clock ? clock : &gRealClock);

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <mutex>
-#include <vector>
 
 namespace platform {
 
@@ -18,20 +16,6 @@ public:
 class RealClock final : public Clock {
 public:
     void sleepMicroseconds(std::uint32_t microseconds) override;
-};
-
-// Records each pause and advances its own time by it; never blocks.
-class VirtualClock final : public Clock {
-public:
-    void sleepMicroseconds(std::uint32_t microseconds) override;
-    std::vector<std::uint32_t> pauses() const;
-    std::chrono::microseconds elapsed() const;
-    void clear();
-
-private:
-    mutable std::mutex m_mutex;
-    std::vector<std::uint32_t> m_pauses;
-    std::chrono::microseconds m_elapsed{0};
 };
 
 // Not owned; nullptr restores the real clock.

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "ATolvane.h"
-#include "AppleScript.h"
-#include "Clock.h"
+#include "TestDoubles.h"
 #include "CoreAudio.h"
 #include "IOKit.h"
 #include "Preferences.h"
