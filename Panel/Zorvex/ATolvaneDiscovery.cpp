@@ -141,11 +141,11 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
         detach = IOServiceAddInterestNotification(gNotifyPort, held, "IOGeneralInterest", PanelServiceInterest, panel,
                                                   &gInterestNotification)
             != KERN_SUCCESS;
-    }
-    if (detach) {
+    } else {
         qCWarning(lcDiscovery, "the Zorvex's HID device is here, but not its sound card \"Zorvex\"");
-        PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
     }
+    if (detach)
+        PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
     plugIn->Release();
     IOObjectRelease(held);
 }

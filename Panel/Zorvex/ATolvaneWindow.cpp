@@ -2,8 +2,8 @@
 
 #include "AButton.h"
 #include "AMatrix.h"
-#include "AStatusLine.h"
 #include "ARoundButtonSlider.h"
+#include "AStatusLine.h"
 #include "ATextField.h"
 #include "AppleScript.h"
 #include "NotificationCenter.h"

@@ -85,7 +85,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    // Up/Down 1/100 of the range, Page Up/Page Down 1/10, Home/End the ends.
+    // Up/Down 1/100 of the range, Page Up/Page Down 1/10, Home the lower bound, End the upper.
     void keyPressEvent(QKeyEvent *event) override;
     // Only with the focus, so that scrolling past the panel changes nothing.
     void wheelEvent(QWheelEvent *event) override;

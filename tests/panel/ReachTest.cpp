@@ -1,8 +1,8 @@
 // The panel as people reach it without a mouse: keys and the wheel on a focused fader, a
 // fader's accessible interface, and the line that says why the window is disabled.
 #include "AButton.h"
-#include "AStatusLine.h"
 #include "ARoundButtonSlider.h"
+#include "AStatusLine.h"
 #include "ATextField.h"
 #include "PanelHarness.h"
 
