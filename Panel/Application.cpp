@@ -3,6 +3,7 @@
 #include "ATolvane.h"
 #include "AlsaAudioBackend.h"
 #include "CoreAudio.h"
+#include "Desktop.h"
 #include "LogindSleepWatcher.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
@@ -42,10 +43,8 @@ int NSApplicationMain(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zorvex-panel"));
-    QApplication::setOrganizationName(QStringLiteral("Orvanelle"));
+    setUpDesktopIdentity();
     QApplication::setApplicationVersion(QStringLiteral(ZORVEX_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zorvex"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Control panel for the Orvanelle Zorvex USB audio interface."));
@@ -61,6 +60,14 @@ int NSApplicationMain(int argc, char **argv)
     parser.process(app);
 
     initPanelResources();
+
+    // A picture of the window is taken whether or not a panel already runs.
+    SessionInstance session;
+    if (!parser.isSet(screenshot) && !headless) {
+        if (session.activateRunning())
+            return 0;
+        session.listen();
+    }
 
     // The simulated interface sits behind the same platform calls as the real system and is
     // plugged in before the window wakes, as a connected interface is at start-up.
@@ -85,6 +92,8 @@ int NSApplicationMain(int argc, char **argv)
     }
 
     ATolvane panel;
+    setUpMainWindow(panel);
+    QObject::connect(&session, &SessionInstance::activationRequested, &panel, [&panel] { activateWindow(panel); });
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });

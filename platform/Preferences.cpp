@@ -1,5 +1,7 @@
 #include "Preferences.h"
 
+#include "Logging.h"
+
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,8 +77,13 @@ QString preferencesFilePath()
 CFPropertyList CFPreferencesCopyAppValue(const QString &key)
 {
     const QSettings settings = openSettings();
-    if (!settings.contains(key))
+    if (settings.status() != QSettings::NoError)
+        qCWarning(lcPrefs) << "cannot read" << settings.fileName() << "- the stored settings are not used";
+    if (!settings.contains(key)) {
+        qCInfo(lcPrefs) << "no stored" << key;
         return std::nullopt;
+    }
+    qCInfo(lcPrefs) << "read" << key << settings.value(key);
     return settings.value(key);
 }
 
@@ -93,7 +100,12 @@ bool CFPreferencesAppSynchronize()
 {
     QSettings settings = openSettings();
     settings.sync();
-    return settings.status() == QSettings::NoError;
+    if (settings.status() != QSettings::NoError) {
+        qCWarning(lcPrefs) << "cannot write" << settings.fileName();
+        return false;
+    }
+    qCInfo(lcPrefs) << "stored the settings in" << settings.fileName();
+    return true;
 }
 
 bool CFNumberGetValue(const QVariant &number, SInt32 *outValue)

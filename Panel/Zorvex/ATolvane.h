@@ -16,6 +16,7 @@
 class AButton;
 class AMatrix;
 class ARoundButtonSlider;
+class AStatusLine;
 class ATextField;
 class QTimer;
 
@@ -58,6 +59,8 @@ public:
     AMatrix *fSampleRate = nullptr;
     ATextField *fSampleText = nullptr;
     QWidget *main_view = nullptr;
+    // The window's line of news: why it is disabled, and any failure the user should hear of.
+    AStatusLine *fStatusLine = nullptr;
 
     // [0] the device carrying the output side, [1] the input side; 0 when unbound.
     std::array<AudioDeviceID, 2> fDeviceId{};
@@ -110,6 +113,16 @@ public:
     IOHIDDeviceRef reportedInterface() const { return m_reportedInterface; }
     void setReportedInterface(IOHIDDeviceRef device) { m_reportedInterface = device; }
 
+    // Why the window is disabled (ATolvaneStatus.cpp): empty while attached.
+    QString disabledReason() const;
+    // Shows that reason in the status line; while disabled, recheckSoundCard runs now and then.
+    void explainState();
+    // Looks for a sound card of the interface's name that came without its HID device, which
+    // nothing else announces.
+    void recheckSoundCard();
+    // The interface's HID device was found but could not be opened.
+    void noteUserClientRefused(bool refused);
+
     // Whole-mixer operations.
     void refreshAllProperties();
     // Sends the device command that makes the interface take its current settings.
@@ -154,6 +167,10 @@ private:
     // back only then, so that a failed attach never overwrites the user's stored choice.
     bool m_linkFlagRestored = false;
     IOHIDDeviceRef m_reportedInterface = nullptr;
+    bool m_userClientRefused = false;
+    bool m_soundCardSeen = false;
+    QString m_shownReason;
+    QTimer *m_recheckTimer = nullptr;
 
     // Runs the read-backs that other threads have queued, in arrival order.
     void drainReadBacks();

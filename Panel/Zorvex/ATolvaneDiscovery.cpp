@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "IOKit.h"
+#include "Logging.h"
 #include "PanelGlobals.h"
 #include "Preferences.h"
 
@@ -84,6 +85,8 @@ void PanelHIDDeviceMatched(void *context, IOReturn, void *, IOHIDDeviceRef devic
     // of the vendor, leaves the window disabled.
     if (panel->isAttached())
         panel->enableControls(productID);
+    else
+        panel->explainState();
 }
 
 void PanelServiceMatched(void *refcon, io_iterator_t iterator)
@@ -122,15 +125,22 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
                                           &score)
             != KERN_SUCCESS
         || !plugIn) {
+        qCWarning(lcDiscovery, "the Zorvex is connected, but its HID device does not open");
         IOObjectRelease(held);
+        panel->noteUserClientRefused(true);
+        panel->explainState();
         return;
     }
+    panel->noteUserClientRefused(false);
     bool detach = true;
     if (panel->setupProperty() != 0) {
+        qCInfo(lcDiscovery, "attached to the Zorvex");
         panel->enableControls(static_cast<UInt32>(heldProductID));
         detach = IOServiceAddInterestNotification(gNotifyPort, held, "IOGeneralInterest", PanelServiceInterest, panel,
                                                   &gInterestNotification)
             != KERN_SUCCESS;
+    } else {
+        qCWarning(lcDiscovery, "the Zorvex's HID device is here, but not its sound card \"Zorvex\"");
     }
     if (detach)
         PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
@@ -143,10 +153,14 @@ void PanelServiceInterest(void *refcon, io_service_t, natural_t messageType, voi
     auto *panel = static_cast<ATolvane *>(refcon);
     if (!panel || messageType != kIOMessageServiceIsTerminated)
         return;
+    const bool wasAttached = panel->isAttached();
     panel->disableControls();
     panel->unhookProperty();
     if (panel->HIDInterface())
         panel->setHIDInterface(nullptr);
+    if (wasAttached)
+        qCInfo(lcDiscovery, "detached from the Zorvex");
+    panel->explainState();
 }
 
 void PanelHIDDeviceRemoved(void *context, IOReturn, void *, IOHIDDeviceRef device)
@@ -156,8 +170,11 @@ void PanelHIDDeviceRemoved(void *context, IOReturn, void *, IOHIDDeviceRef devic
     if (!panel || !device || device != panel->reportedInterface())
         return;
     panel->setReportedInterface(nullptr);
+    panel->noteUserClientRefused(false);
+    qCInfo(lcDiscovery, "the Zorvex was disconnected");
     panel->disableControls();
     panel->unhookProperty();
     if (panel->HIDInterface())
         panel->setHIDInterface(nullptr);
+    panel->explainState();
 }

@@ -3,6 +3,7 @@
 #include "AButton.h"
 #include "AMatrix.h"
 #include "ARoundButtonSlider.h"
+#include "AStatusLine.h"
 #include "ATextField.h"
 #include "AppleScript.h"
 #include "NotificationCenter.h"
@@ -26,6 +27,7 @@ ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
     fSampleRate = m_ui->fSampleRate;
     fSampleText = m_ui->fSampleText;
     main_view = m_ui->main_view;
+    fStatusLine = m_ui->fStatusLine;
 }
 
 ATolvane::~ATolvane()
@@ -91,6 +93,7 @@ void ATolvane::enableControls(UInt32)
         fChannelIn->setHidden(false);
     }
     setWindowTitle(QStringLiteral("Zorvex"));
+    explainState();
 }
 
 // Not the mirror of enableControls: the view, the input selector, the mutes, the link switch
@@ -115,6 +118,7 @@ void ATolvane::disableControls()
     if (fSampleText)
         fSampleText->setHidden(true);
     setWindowTitle(QStringLiteral("Zorvex Disabled"));
+    explainState();
 }
 
 void ATolvane::setLevel(CGWindowLevel level)

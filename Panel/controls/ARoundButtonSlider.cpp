@@ -1,9 +1,13 @@
 #include "ARoundButtonSlider.h"
 
 #include "ARoundButtonSliderCell.h"
+#include "ControlsAccessible.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QFocusEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QMouseEvent>
@@ -69,6 +73,7 @@ ARoundButtonSlider::ARoundButtonSlider(QWidget *parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    installControlsAccessibility();
 }
 
 ARoundButtonSlider::~ARoundButtonSlider() = default;
@@ -110,6 +115,10 @@ void ARoundButtonSlider::setDoubleValueNotLinked(double value)
     markThumbForRedraw();
     fValue = value;
     markThumbForRedraw();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, fValue);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void ARoundButtonSlider::markThumbForRedraw()
@@ -393,6 +402,65 @@ void ARoundButtonSlider::abandonTracking()
     // The release will not come: end the drag where the pointer last was, so that the panel
     // does not keep treating the fader as held.
     fCell->stopTracking(fLastPoint, fLastPoint, *this, false);
+}
+
+// ---- keyboard and wheel ----
+
+void ARoundButtonSlider::stepTo(double value)
+{
+    if (fTracking)
+        return;
+    const bool wasDragging = fIsDragging;
+    fIsDragging = true;
+    setDoubleValue(value);
+    sendAction();
+    fIsDragging = wasDragging;
+}
+
+void ARoundButtonSlider::keyPressEvent(QKeyEvent *event)
+{
+    const double range = fMaxValue - fMinValue;
+    double target = 0.0;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        target = fValue + range / 100.0;
+        break;
+    case Qt::Key_Down:
+        target = fValue - range / 100.0;
+        break;
+    case Qt::Key_PageUp:
+        target = fValue + range / 10.0;
+        break;
+    case Qt::Key_PageDown:
+        target = fValue - range / 10.0;
+        break;
+    case Qt::Key_Home:
+        target = fMinValue;
+        break;
+    case Qt::Key_End:
+        target = fMaxValue;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    stepTo(target);
+    event->accept();
+}
+
+void ARoundButtonSlider::wheelEvent(QWheelEvent *event)
+{
+    if (!hasFocus() || fTracking) {
+        event->ignore();
+        return;
+    }
+    // One notch of a wheel is 120 eighths of a degree; finer wheels add up to a notch.
+    fWheelRemainder += event->angleDelta().y();
+    const int notches = fWheelRemainder / 120;
+    fWheelRemainder -= notches * 120;
+    if (notches != 0)
+        stepTo(fValue + notches * (fMaxValue - fMinValue) / 100.0);
+    event->accept();
 }
 
 void ARoundButtonSlider::hideEvent(QHideEvent *event)

@@ -63,6 +63,12 @@ public:
 
     // Emits this slider's action with itself as the sender.
     void sendAction();
+    // One step from the keyboard, the wheel or an assistive technology: the value moves to
+    // `value` (clamped) and the action goes out, as one drag step does, with the slider held
+    // for that step so that a read-back of the device's own step does not move it under the
+    // user. Ignored while the mouse drags the thumb.
+    void stepTo(double value);
+    ARoundButtonSliderCell &cell() { return *fCell; }
 
     QSize sizeHint() const override;
 
@@ -78,6 +84,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // Up/Down 1/100 of the range, Page Up/Page Down 1/10, Home the lower bound, End the upper.
+    void keyPressEvent(QKeyEvent *event) override;
+    // Only with the focus, so that scrolling past the panel changes nothing.
+    void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -111,6 +121,8 @@ private:
     std::unique_ptr<ARoundButtonSliderCell> fCell;
     bool fTracking = false;
     QPointF fLastPoint;
+    // Wheel travel not yet turned into steps, in eighths of a degree.
+    int fWheelRemainder = 0;
 };
 
 // Looks a picture up among the application's resources by name, at the best density the

@@ -16,3 +16,16 @@ void ATextField::setTextColor(const QColor &color)
     p.setColor(QPalette::WindowText, color);
     setPalette(p);
 }
+
+void ATextField::setStringValue(const QString &value)
+{
+    setText(value);
+    const QString spoken = value.isEmpty() || m_unit.isEmpty() ? value : value + QLatin1Char(' ') + m_unit;
+    setAccessibleDescription(spoken);
+}
+
+void ATextField::setUnit(const QString &unit)
+{
+    m_unit = unit;
+    setStringValue(text());
+}

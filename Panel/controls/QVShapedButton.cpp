@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegion>
 #include <cmath>
 
@@ -147,6 +148,20 @@ void QVShapedButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setOpacity(choice.fraction);
     painter.drawImage(QPointF(0, 0), picture);
+    if (hasFocus()) {
+        // The ring follows the picture's outline; the mask keeps its inner half, so it shows
+        // on the button itself, whatever its shape.
+        QPainterPath outline;
+        if (mask().isEmpty())
+            outline.addRect(QRectF(rect()));
+        else
+            outline.addRegion(mask());
+        painter.setOpacity(1.0);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0xff, 0xc8, 0x57), 4.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(outline.simplified());
+    }
 }
 
 bool QVShapedButton::hitTest(QPointF point) const

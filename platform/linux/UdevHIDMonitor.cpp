@@ -1,5 +1,9 @@
 #include "UdevHIDMonitor.h"
 
+#include "Logging.h"
+
+#include <cerrno>
+
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,9 +34,17 @@ CFDictionary serviceMatchingProperties(const QVariantMap &hidProperties)
 bool nodeOpensReadWrite(const std::string &devnode)
 {
     const int fd = ::open(devnode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            qCWarning(lcHid, "permission denied on %s: is the udev rule 70-zorvex.rules installed, and the "
+                             "Zorvex replugged since?", devnode.c_str());
+        else
+            qCWarning(lcHid, "cannot open %s: %s", devnode.c_str(), std::strerror(error));
         return false;
+    }
     ::close(fd);
+    qCInfo(lcHid, "%s opens for reading and writing", devnode.c_str());
     return true;
 }
 
@@ -131,6 +143,7 @@ void UdevHIDMonitor::hidrawAdded(const std::string &syspath, const std::string &
     registry.publishHIDDevice(published.device);
     published.service = registry.publishService(std::move(entry));
     m_published.emplace(syspath, std::move(published));
+    qCInfo(lcHid, "HID node %s of the vendor arrived", devnode.c_str());
 }
 
 void UdevHIDMonitor::hidrawRemoved(const std::string &syspath)
@@ -140,6 +153,7 @@ void UdevHIDMonitor::hidrawRemoved(const std::string &syspath)
         return;
     const Published published = std::move(it->second);
     m_published.erase(it);
+    qCInfo(lcHid, "HID node at %s left", syspath.c_str());
     platform::IORegistry &registry = platform::IORegistry::instance();
     registry.withdrawHIDDevice(published.device.get());
     registry.terminateService(published.service);
