@@ -22,7 +22,8 @@ std::unique_ptr<PrivatePipeWire> startServer(benchmark::State &state)
     ::unsetenv("PIPEWIRE_REMOTE");
     auto server = std::make_unique<PrivatePipeWire>();
     if (!server->available()) {
-        state.SkipWithError("the PipeWire daemon is not installed");
+        state.SkipWithError(server->installed() ? "the PipeWire daemon did not start"
+                                                : "the PipeWire daemon is not installed");
         return nullptr;
     }
     return server;

@@ -117,8 +117,9 @@ protected:
     {
         // The test's server only, never one named by the session.
         ::unsetenv("PIPEWIRE_REMOTE");
-        if (!server.available())
+        if (!server.installed())
             GTEST_SKIP() << "the PipeWire daemon is not installed (scripts/install-deps installs it)";
+        ASSERT_TRUE(server.available()) << "the private PipeWire daemon did not start";
     }
     std::unique_ptr<PipeWireClock> connect(std::function<void()> changed = {})
     {

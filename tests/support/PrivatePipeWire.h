@@ -2,8 +2,8 @@
 
 // A PipeWire server of the test's own: started from the installed daemon in a fresh runtime
 // folder, with a dummy driver and a null sink and no hardware, so that nothing of the
-// machine's own sound (if any) is touched. `available()` is false where the daemon is not
-// installed; tests then skip.
+// machine's own sound (if any) is touched. Where the daemon is not installed, `installed()`
+// is false and tests skip; an installed daemon that does not come up is a failure.
 
 #include <QByteArray>
 #include <QDir>
@@ -27,7 +27,8 @@ public:
     PrivatePipeWire()
     {
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("pipewire"));
-        if (daemon.isEmpty() || !m_dir.isValid())
+        m_installed = !daemon.isEmpty();
+        if (!m_installed || !m_dir.isValid())
             return;
         const QString config = m_dir.filePath(QStringLiteral("server.conf"));
         QFile file(config);
@@ -74,6 +75,7 @@ public:
     PrivatePipeWire(const PrivatePipeWire &) = delete;
     PrivatePipeWire &operator=(const PrivatePipeWire &) = delete;
 
+    bool installed() const { return m_installed; }
     bool available() const { return m_pid > 0 && std::filesystem::exists(socket()); }
     // The server's socket, by absolute path: what a client passes as the remote's name.
     std::string socket() const { return m_dir.filePath(QStringLiteral("pipewire-0")).toStdString(); }
@@ -118,4 +120,5 @@ context.objects = [
 )";
     QTemporaryDir m_dir;
     pid_t m_pid = -1;
+    bool m_installed = false;
 };
