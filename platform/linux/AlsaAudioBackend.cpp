@@ -367,12 +367,6 @@ std::optional<UInt32> AlsaAudioBackend::sideRate(const AlsaCard &card, UInt32 di
     return m_rates.rate({card.deviceId(), static_cast<Boolean>(direction), card.index(), *pcm});
 }
 
-bool AlsaAudioBackend::watchingRates() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_rates.watching();
-}
-
 // ---- listeners and notifications ----
 
 OSStatus AlsaAudioBackend::deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
@@ -410,12 +404,6 @@ OSStatus AlsaAudioBackend::deviceRemovePropertyListener(AudioDeviceID device, UI
     std::lock_guard lock(m_stateMutex);
     m_rates.unlisten(device, side);
     return noErr;
-}
-
-void AlsaAudioBackend::post(const PropertyChange &change)
-{
-    m_pending.push_back(change);
-    wake();
 }
 
 void AlsaAudioBackend::wake()
@@ -470,7 +458,6 @@ void AlsaAudioBackend::notificationLoop()
             std::lock_guard lock(m_stateMutex);
             if (m_stopping)
                 return;
-            changes.swap(m_pending);
             for (const Range &range : ranges) {
                 // A card dropped while this thread polled sits in m_retired: still alive, no
                 // longer reported.

@@ -54,8 +54,6 @@ public:
     // Whether the notification thread runs; without it no notification arrives.
     bool notifying() const { return m_thread.joinable(); }
     std::size_t listenerCount() const { return m_listeners.size(); }
-    // Whether the notification thread reads rates on its own; only while someone listens.
-    bool watchingRates() const;
 
     OSStatus hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize) override;
     OSStatus hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData) override;
@@ -88,8 +86,6 @@ private:
     std::vector<AudioDeviceID> deviceIds() const;
     // Under m_stateMutex: the rate the card's side runs at or will be opened at.
     std::optional<UInt32> sideRate(const AlsaCard &card, UInt32 direction);
-    // Queues a notification for the notification thread; under m_stateMutex.
-    void post(const PropertyChange &change);
     void wake();
     void notificationLoop();
 
@@ -98,7 +94,6 @@ private:
     // Dropped cards whose descriptors the notification thread may still be polling; it
     // frees them when it next holds the lock.
     std::vector<std::unique_ptr<AlsaCard>> m_retired;
-    std::vector<PropertyChange> m_pending;
     bool m_stopping = false;
 
     PropertyListenerSet m_listeners;
