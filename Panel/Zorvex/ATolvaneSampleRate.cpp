@@ -40,6 +40,25 @@ std::optional<AudioStreamID> firstStream(AudioDeviceID device, UInt32 direction)
     return streams.front();
 }
 
+// Why a chosen rate did not reach the interface, by the status the format write answered:
+// the short form for the rate text, the long one for its tool tip.
+struct Unchanged {
+    QString text;
+    QString why;
+};
+
+Unchanged unchangedBecause(OSStatus status)
+{
+    if (status == kAudioHardwareNotRunningError)
+        return {QStringLiteral("No sound server"),
+                QStringLiteral("The rate did not change: no sound server keeps a rate for the interface, so each "
+                               "program that opens it sets its own.")};
+    if (status == kAudioHardwareIllegalOperationError)
+        return {QStringLiteral("Server keeps rate"),
+                QStringLiteral("The rate did not change: the sound server cannot switch the interface's rate.")};
+    return {QStringLiteral("Rate unchanged"), QStringLiteral("The rate did not change: the system refused it.")};
+}
+
 } // namespace
 
 void ATolvane::setSampleRate(QObject *sender)
@@ -94,8 +113,18 @@ void ATolvane::setHwSampleRate(UInt32 rate, UInt32 direction)
 
     for (const AudioStreamBasicDescription &format : formats) {
         if (format.mSampleRate == static_cast<Float64>(rate)) {
-            AudioStreamSetProperty(*stream, nullptr, 0, kAudioStreamPropertyPhysicalFormat, sizeof(format),
-                                   bytesOf(format));
+            const OSStatus status = AudioStreamSetProperty(*stream, nullptr, 0, kAudioStreamPropertyPhysicalFormat,
+                                                           sizeof(format), bytesOf(format));
+            if (status != noErr) {
+                // The matrix shows the choice, which went nowhere: it goes back to what the
+                // interface runs at, and the text says why.
+                sampleRateChanged(0);
+                const Unchanged unchanged = unchangedBecause(status);
+                if (fSampleText) {
+                    fSampleText->setStringValue(unchanged.text);
+                    fSampleText->setToolTip(unchanged.why);
+                }
+            }
             return;
         }
     }
@@ -110,8 +139,20 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         return;
     AudioStreamBasicDescription format;
     UInt32 size = sizeof(format);
-    if (AudioStreamGetProperty(*stream, 0, kAudioStreamPropertyPhysicalFormat, &size, bytesOf(format)) != noErr
-        || size != sizeof(format))
+    const OSStatus status = AudioStreamGetProperty(*stream, 0, kAudioStreamPropertyPhysicalFormat, &size,
+                                                   bytesOf(format));
+    if (status == kAudioHardwareNotRunningError) {
+        // Nothing streams and nothing keeps a rate for the interface: no cell is true.
+        if (fSampleRate)
+            fSampleRate->deselectAllCells();
+        if (fSampleText) {
+            fSampleText->setStringValue(QStringLiteral("No rate"));
+            fSampleText->setToolTip(QStringLiteral(
+                "No program streams to the interface and no sound server keeps a rate for it."));
+        }
+        return;
+    }
+    if (status != noErr || size != sizeof(format))
         return;
 
     // Classed on the truncated rate in double precision, so that a rate no 32-bit number holds
@@ -126,6 +167,8 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         fSampleRate->deselectAllCells();
         fSampleRate->selectCellWithTag(tag);
     }
-    if (fSampleText)
+    if (fSampleText) {
         fSampleText->setStringValue(QString::asprintf("%u Hz", SampleRateByTag[static_cast<std::size_t>(tag)]));
+        fSampleText->setToolTip({});
+    }
 }

@@ -43,7 +43,7 @@ UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept
     return *this;
 }
 
-AlsaAudioBackend::AlsaAudioBackend()
+AlsaAudioBackend::AlsaAudioBackend(RateSources rateSources) : m_rates(std::move(rateSources), [this] { wake(); })
 {
     snd_lib_error_set_handler(quietAlsaErrors);
     {
@@ -229,9 +229,10 @@ OSStatus AlsaAudioBackend::deviceGetProperty(AudioDeviceID device, UInt32 channe
     if (property == kAudioDevicePropertyStreamFormat) {
         if (ioSize < sizeof(AudioStreamBasicDescription))
             return kAudioHardwareBadPropertySizeError;
-        AudioStreamBasicDescription format;
-        status = card->keptFormat(isInput, format);
-        return status == noErr ? putValue(format, ioSize, outData) : status;
+        const std::optional<UInt32> rate = sideRate(*card, isInput);
+        if (!rate)
+            return kAudioHardwareNotRunningError;
+        return putValue(card->formatAt(isInput, *rate), ioSize, outData);
     }
     return kAudioHardwareUnknownPropertyError;
 }
@@ -296,9 +297,10 @@ OSStatus AlsaAudioBackend::streamGetProperty(AudioStreamID stream, UInt32, Audio
     if (property == kAudioStreamPropertyPhysicalFormat) {
         if (ioSize < sizeof(AudioStreamBasicDescription))
             return kAudioHardwareBadPropertySizeError;
-        AudioStreamBasicDescription format;
-        const OSStatus status = card->keptFormat(side->direction, format);
-        return status == noErr ? putValue(format, ioSize, outData) : status;
+        const std::optional<UInt32> rate = sideRate(*card, side->direction);
+        if (!rate)
+            return kAudioHardwareNotRunningError;
+        return putValue(card->formatAt(side->direction, *rate), ioSize, outData);
     }
     return kAudioHardwareUnknownPropertyError;
 }
@@ -318,11 +320,23 @@ OSStatus AlsaAudioBackend::streamSetProperty(AudioStreamID stream, UInt32, Audio
     const std::optional<AudioStreamBasicDescription> format = readValue<AudioStreamBasicDescription>(data);
     if (!format)
         return kAudioHardwareBadPropertySizeError;
-    bool changed = false;
-    const OSStatus status = card->keepFormat(side->direction, *format, changed);
-    if (status == noErr && changed)
-        post({side->device, 0, static_cast<Boolean>(side->direction), kAudioDevicePropertyStreamFormat});
-    return status;
+    std::vector<AudioStreamBasicDescription> formats;
+    if (const OSStatus status = card->physicalFormats(side->direction, formats); status != noErr)
+        return status;
+    if (!acceptsFormat(formats, *format))
+        return kAudioDeviceUnsupportedFormatError;
+    // The notification follows from the watch, once the rate has really moved.
+    return m_rates.choose(static_cast<UInt32>(format->mSampleRate));
+}
+
+// ---- rates ----
+
+std::optional<UInt32> AlsaAudioBackend::sideRate(const AlsaCard &card, UInt32 direction)
+{
+    const std::optional<int> pcm = card.pcmDevice(direction);
+    if (!pcm)
+        return std::nullopt;
+    return m_rates.rate({card.deviceId(), static_cast<Boolean>(direction), card.index(), *pcm});
 }
 
 // ---- listeners and notifications ----
@@ -333,10 +347,16 @@ OSStatus AlsaAudioBackend::deviceAddPropertyListener(AudioDeviceID device, UInt3
 {
     if (!proc)
         return kAudioHardwareIllegalOperationError;
+    const Boolean side = isInput ? 1 : 0;
     {
         std::lock_guard lock(m_stateMutex);
-        if (!findCard(device))
+        AlsaCard *card = findCard(device);
+        if (!card)
             return kAudioHardwareBadDeviceError;
+        if (property == kAudioDevicePropertyStreamFormat && card->hasSide(side)) {
+            m_rates.listen({device, side, card->index(), *card->pcmDevice(side)});
+            wake(); // the notification thread starts reading rates
+        }
     }
     // Not under the state lock: a listener running on the notification thread may be reading
     // a property, which takes that lock, while it holds the listeners' own.
@@ -348,15 +368,14 @@ OSStatus AlsaAudioBackend::deviceRemovePropertyListener(AudioDeviceID device, UI
                                                         AudioPropertyID property, AudioDevicePropertyListenerProc proc)
 {
     // The card may have gone already; its registrations are removed all the same.
-    return m_listeners.remove({device, channel, static_cast<Boolean>(isInput ? 1 : 0), property}, proc)
-        ? noErr
-        : kAudioHardwareIllegalOperationError;
-}
-
-void AlsaAudioBackend::post(const PropertyChange &change)
-{
-    m_pending.push_back(change);
-    wake();
+    const Boolean side = isInput ? 1 : 0;
+    if (!m_listeners.remove({device, channel, side, property}, proc))
+        return kAudioHardwareIllegalOperationError;
+    if (property != kAudioDevicePropertyStreamFormat)
+        return noErr;
+    std::lock_guard lock(m_stateMutex);
+    m_rates.unlisten(device, side);
+    return noErr;
 }
 
 void AlsaAudioBackend::wake()
@@ -380,11 +399,14 @@ void AlsaAudioBackend::notificationLoop()
     for (;;) {
         fds.clear();
         ranges.clear();
+        int timeout = -1;
         {
             std::lock_guard lock(m_stateMutex);
             m_retired.clear();
             if (m_stopping)
                 return;
+            if (m_rates.watching())
+                timeout = static_cast<int>(kRatePollPeriod.count());
             fds.push_back({m_wakeRead.get(), POLLIN, 0});
             for (const auto &[index, card] : m_cards) {
                 const std::size_t start = fds.size();
@@ -394,7 +416,7 @@ void AlsaAudioBackend::notificationLoop()
             }
         }
 
-        if (::poll(fds.data(), static_cast<nfds_t>(fds.size()), -1) < 0 && errno != EINTR)
+        if (::poll(fds.data(), static_cast<nfds_t>(fds.size()), timeout) < 0 && errno != EINTR)
             return; // only invalid arguments fail here; nothing later would succeed either
 
         if (fds[0].revents & POLLIN) {
@@ -408,7 +430,6 @@ void AlsaAudioBackend::notificationLoop()
             std::lock_guard lock(m_stateMutex);
             if (m_stopping)
                 return;
-            changes.swap(m_pending);
             for (const Range &range : ranges) {
                 // A card dropped while this thread polled sits in m_retired: still alive, no
                 // longer reported.
@@ -417,6 +438,8 @@ void AlsaAudioBackend::notificationLoop()
                 if (current)
                     range.card->handleEvents(std::span(fds).subspan(range.start, range.count), changes);
             }
+            const std::vector<PropertyChange> moved = m_rates.changes();
+            changes.insert(changes.end(), moved.begin(), moved.end());
         }
         for (const PropertyChange &change : changes)
             m_listeners.dispatch(change);

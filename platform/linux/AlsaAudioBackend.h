@@ -7,14 +7,17 @@
 // knobs) come back as property notifications from a thread of the backend's own, which polls
 // the cards' mixers.
 //
-// ALSA keeps no sample rate for a device between streams: the physical format set on a stream
-// is the rate the backend keeps for that side and hands to whoever opens the side's next
-// stream through it; it does not change a stream that is already running.
+// A side's physical format is the rate it runs at, or will be opened at (see RateWatch); a
+// side where no rate applies answers kAudioHardwareNotRunningError. Setting it asks the sound
+// server to run at that rate, with RateWatch's statuses. While a stream-format listener is
+// registered, the notification thread reads the rates again every kRatePollPeriod, and at once
+// when the server's settings move; otherwise it does no rate work at all.
 
 #include "AlsaCard.h"
 #include "AlsaMapping.h"
 #include "CoreAudio.h"
 #include "PropertyListenerSet.h"
+#include "RateWatch.h"
 
 #include <map>
 #include <memory>
@@ -43,7 +46,7 @@ private:
 
 class AlsaAudioBackend final : public AudioHardwareBackend {
 public:
-    AlsaAudioBackend();
+    explicit AlsaAudioBackend(RateSources rateSources = {});
     ~AlsaAudioBackend() override;
     AlsaAudioBackend(const AlsaAudioBackend &) = delete;
     AlsaAudioBackend &operator=(const AlsaAudioBackend &) = delete;
@@ -81,8 +84,8 @@ private:
     AlsaCard *findStreamCard(const StreamSide &side);
     AlsaCard *findSide(AudioDeviceID device, Boolean isInput, OSStatus &status);
     std::vector<AudioDeviceID> deviceIds() const;
-    // Queues a notification for the notification thread; under m_stateMutex.
-    void post(const PropertyChange &change);
+    // Under m_stateMutex: the rate the card's side runs at or will be opened at.
+    std::optional<UInt32> sideRate(const AlsaCard &card, UInt32 direction);
     void wake();
     void notificationLoop();
 
@@ -91,13 +94,14 @@ private:
     // Dropped cards whose descriptors the notification thread may still be polling; it
     // frees them when it next holds the lock.
     std::vector<std::unique_ptr<AlsaCard>> m_retired;
-    std::vector<PropertyChange> m_pending;
     bool m_stopping = false;
 
     PropertyListenerSet m_listeners;
     UniqueFd m_wakeRead;
     UniqueFd m_wakeWrite;
     std::thread m_thread;
+    // After the wake-up pipe, which the sound server's thread writes to; under m_stateMutex.
+    RateWatch m_rates;
 };
 
 } // namespace linuxbackends

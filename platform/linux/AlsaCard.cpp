@@ -330,37 +330,15 @@ OSStatus AlsaCard::physicalFormats(UInt32 direction, std::vector<AudioStreamBasi
     return noErr;
 }
 
-OSStatus AlsaCard::keptFormat(UInt32 direction, AudioStreamBasicDescription &format)
+AudioStreamBasicDescription AlsaCard::formatAt(UInt32 direction, UInt32 rate)
 {
-    Side &s = m_sides[side(direction)];
-    if (!s.kept) {
-        std::vector<AudioStreamBasicDescription> formats;
-        if (const OSStatus status = physicalFormats(direction, formats); status != noErr)
-            return status;
-        if (formats.empty())
-            return kAudioDeviceUnsupportedFormatError;
-        // 48 kHz where the PCM takes it, as desktop sound servers default to it.
-        s.kept = formats.front();
-        for (const AudioStreamBasicDescription &f : formats)
-            if (f.mSampleRate == 48000)
-                s.kept = f;
-    }
-    format = *s.kept;
-    return noErr;
-}
-
-OSStatus AlsaCard::keepFormat(UInt32 direction, const AudioStreamBasicDescription &format, bool &changed)
-{
-    changed = false;
     std::vector<AudioStreamBasicDescription> formats;
-    if (const OSStatus status = physicalFormats(direction, formats); status != noErr)
-        return status;
-    if (!acceptsFormat(formats, format))
-        return kAudioDeviceUnsupportedFormatError;
-    Side &s = m_sides[side(direction)];
-    changed = !s.kept || !(*s.kept == format);
-    s.kept = format;
-    return noErr;
+    if (physicalFormats(direction, formats) != noErr || formats.empty())
+        return linearPCMFormat(rate, 24, 2);
+    for (const AudioStreamBasicDescription &f : formats)
+        if (f.mSampleRate == static_cast<Float64>(rate))
+            return f;
+    return linearPCMFormat(rate, formats.front().mBitsPerChannel, formats.front().mChannelsPerFrame);
 }
 
 std::size_t AlsaCard::appendPollDescriptors(std::vector<pollfd> &fds)

@@ -41,9 +41,12 @@ public:
     // nullptr, with `status` saying why, when the card cannot be opened.
     static std::unique_ptr<AlsaCard> open(int index, OSStatus &status);
 
+    int index() const { return m_index; }
     AudioDeviceID deviceId() const { return deviceIdForCard(m_index); }
     const std::string &name() const { return m_name; }
     bool hasSide(UInt32 direction) const { return m_sides[side(direction)].pcmDevice.has_value(); }
+    // The PCM device that carries the side, as numbered under /proc/asound/cardN.
+    std::optional<int> pcmDevice(UInt32 direction) const { return m_sides[side(direction)].pcmDevice; }
     // Stopped answering (unplugged); the backend drops it at the next look at the card list.
     bool lost() const { return m_lost; }
 
@@ -54,10 +57,9 @@ public:
     OSStatus setMute(UInt32 direction, UInt32 muted);
 
     OSStatus physicalFormats(UInt32 direction, std::vector<AudioStreamBasicDescription> &formats);
-    // The rate chosen for the side's next stream; see AlsaAudioBackend.
-    OSStatus keptFormat(UInt32 direction, AudioStreamBasicDescription &format);
-    // True when the kept format changed.
-    OSStatus keepFormat(UInt32 direction, const AudioStreamBasicDescription &format, bool &changed);
+    // The side's record at `rate` Hz: the listed one, or one like them for a rate the PCM did
+    // not list (a program may open it at any rate the hardware takes).
+    AudioStreamBasicDescription formatAt(UInt32 direction, UInt32 rate);
 
     // Appends the mixer's descriptors; returns how many.
     std::size_t appendPollDescriptors(std::vector<pollfd> &fds);
@@ -71,7 +73,6 @@ private:
         SelemIdPtr element;
         SideLevels levels;
         std::optional<std::vector<AudioStreamBasicDescription>> probed;
-        std::optional<AudioStreamBasicDescription> kept;
     };
     static std::size_t side(UInt32 direction) { return direction ? 1 : 0; }
 

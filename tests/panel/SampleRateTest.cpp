@@ -166,6 +166,44 @@ TEST(SampleRateShow, FailedReadsLeaveSelectorAndText)
     EXPECT_EQ(h.panel->fSampleText->stringValue(), QStringLiteral("44100 Hz"));
 }
 
+TEST(SampleRateShow, WhereNoRateAppliesNoCellIsSelectedAndTheTextSaysSo)
+{
+    PanelHarness h;
+    h.panel->outputSampleRateChanged();
+    ASSERT_NE(h.panel->fSampleRate->selectedCell(), nullptr);
+    h.audio.failWhen([](const AudioCall &c) { return c.property == kAudioStreamPropertyPhysicalFormat; },
+                     kAudioHardwareNotRunningError);
+    h.panel->outputSampleRateChanged();
+    EXPECT_EQ(h.panel->fSampleRate->selectedCell(), nullptr) << "no rate is invented";
+    EXPECT_EQ(h.panel->fSampleText->stringValue(), QStringLiteral("No rate"));
+    EXPECT_FALSE(h.panel->fSampleText->toolTip().isEmpty());
+
+    h.audio.clearFailures();
+    h.panel->outputSampleRateChanged();
+    EXPECT_EQ(h.panel->fSampleText->stringValue().toStdString(), "44100 Hz");
+    EXPECT_TRUE(h.panel->fSampleText->toolTip().isEmpty()) << "the explanation goes with the state it explained";
+}
+
+TEST(SampleRateSet, AChoiceThatWentNowhereShowsTheRunningRateAndSaysWhy)
+{
+    const std::pair<OSStatus, const char *> cases[] = {{kAudioHardwareNotRunningError, "No sound server"},
+                                                       {kAudioHardwareIllegalOperationError, "Server keeps rate"},
+                                                       {kAudioHardwareUnspecifiedError, "Rate unchanged"}};
+    for (const auto &[status, text] : cases) {
+        PanelHarness h;
+        h.panel->enableControls(0);
+        h.panel->outputSampleRateChanged();
+        const int running = h.panel->fSampleRate->selectedCell()->tag();
+        h.audio.failWhen([](const AudioCall &c) { return c.op == AudioOp::StreamSetProperty; }, status);
+        cellWithTag(h.panel->fSampleRate, running == 0 ? 1 : 0)->click();
+        EXPECT_EQ(formatWrites(h).size(), 2u) << text;
+        ASSERT_NE(h.panel->fSampleRate->selectedCell(), nullptr) << text;
+        EXPECT_EQ(h.panel->fSampleRate->selectedCell()->tag(), running) << "the choice is not shown as taken";
+        EXPECT_EQ(h.panel->fSampleText->stringValue().toStdString(), text);
+        EXPECT_FALSE(h.panel->fSampleText->toolTip().isEmpty()) << text;
+    }
+}
+
 TEST(SampleRateMatrix, ForcingOneSelectKeepsTheUsersCellOnly)
 {
     PanelHarness h;
