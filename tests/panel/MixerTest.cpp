@@ -33,7 +33,8 @@ sim::DeviceConfig exactDevice()
     return config;
 }
 
-void drag(ARoundButtonSlider *slider, double value)
+// Puts the thumb at a value without sending the action, as a drag step does before it.
+void placeThumb(ARoundButtonSlider *slider, double value)
 {
     slider->setDoubleValueNotLinked(value);
 }
@@ -44,7 +45,7 @@ TEST(MixerLevel, WritesMovedChannelThenPartnerWithDeviceArguments)
 {
     PanelHarness h(true, exactDevice());
     h.panel->currPreference.m_nLink[0] = 1;
-    drag(h.panel->fChannelLevel1, 0.5);
+    placeThumb(h.panel->fChannelLevel1, 0.5);
     h.panel->setChannelLevel(h.panel->fChannelLevel1);
 
     const auto journal = h.audio.journal();
@@ -78,7 +79,7 @@ TEST(MixerLevel, LinkCopiesTheValueTheDeviceStoredNotTheControls)
 {
     PanelHarness h; // 127 volume steps: 0.5 is stored as 64/127
     h.panel->currPreference.m_nLink[0] = 1;
-    drag(h.panel->fChannelLevel3, 0.5);
+    placeThumb(h.panel->fChannelLevel3, 0.5);
     h.panel->setChannelLevel(h.panel->fChannelLevel3);
 
     const float stored = 64.0f / 127.0f;
@@ -100,7 +101,7 @@ TEST(MixerLevel, OnlyExactlyOneLinks)
         PanelHarness h;
         h.panel->currPreference.m_nLink[0] = flag;
         h.panel->fChannelLevel3->setDoubleValue(0.75);
-        drag(h.panel->fChannelLevel4, 0.25);
+        placeThumb(h.panel->fChannelLevel4, 0.25);
         h.panel->setChannelLevel(h.panel->fChannelLevel4);
         const auto writes = h.writes();
         ASSERT_EQ(writes.size(), 1u) << "link flag " << flag;
@@ -257,7 +258,7 @@ TEST(MixerLink, SwitchStoresStateOnly)
 TEST(MixerUnbound, CallsReachNoDeviceAndOnlyTheRecordChanges)
 {
     PanelHarness h(false);
-    drag(h.panel->fChannelLevel1, 0.4);
+    placeThumb(h.panel->fChannelLevel1, 0.4);
     h.panel->setChannelLevel(h.panel->fChannelLevel1);
     EXPECT_EQ(h.panel->currPreference.m_fLevel[0], 0.4f);
     for (const AudioCall &c : h.audio.journal())
