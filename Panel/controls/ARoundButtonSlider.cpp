@@ -2,6 +2,7 @@
 
 #include "ARoundButtonSliderCell.h"
 #include "ControlsAccessible.h"
+#include "Pictures.h"
 
 #include <QAccessible>
 #include <QFile>
@@ -45,26 +46,6 @@ const TitleAttributes &titleAttributes(bool regular)
 }
 
 } // namespace
-
-QImage bitmapNamed(const QString &name, qreal devicePixelRatio)
-{
-    if (name.isEmpty())
-        return {};
-    const QString base = QStringLiteral(":/pictures/") + name;
-    if (devicePixelRatio > 1.0) {
-        QImage dense(base + QStringLiteral("@2x.png"));
-        if (!dense.isNull()) {
-            dense.setDevicePixelRatio(2.0);
-            return dense;
-        }
-    }
-    return QImage(base + QStringLiteral(".png"));
-}
-
-QPixmap imageNamed(const QString &name, qreal devicePixelRatio)
-{
-    return QPixmap::fromImage(bitmapNamed(name, devicePixelRatio));
-}
 
 ARoundButtonSlider::ARoundButtonSlider(QWidget *parent)
     : QWidget(parent), fFocusImageName(QStringLiteral("SmallSelected")),
@@ -249,18 +230,24 @@ QSizeF ARoundButtonSlider::thumbSize() const
 
 double ARoundButtonSlider::valueFraction() const
 {
-    const double f = (maxValue() - doubleValue()) / (maxValue() - minValue());
+    return fractionForValue(fValue);
+}
+
+double ARoundButtonSlider::fractionForValue(double value) const
+{
+    const double f = (maxValue() - value) / (maxValue() - minValue());
     // Equal bounds, or a value with no place on the track, put the thumb at the bottom rather
     // than at a position that is not a number.
     return std::isfinite(f) ? f : 1.0;
 }
 
-QRectF ARoundButtonSlider::thumbRectForValue(double) const
+// The one place the thumb's position is worked out: painting, redrawing and the press test
+// all take it from here, in double precision, so that they never disagree by a rounding.
+QRectF ARoundButtonSlider::thumbRectForValue(double value) const
 {
     const QSizeF thumb = thumbSize();
-    const float f = static_cast<float>(valueFraction());
     const double x = 0.5 * (width() - thumb.width());
-    const double y = f * (height() - thumb.height());
+    const double y = fractionForValue(value) * (height() - thumb.height());
     return {x, y, thumb.width(), thumb.height()};
 }
 
@@ -340,9 +327,7 @@ void ARoundButtonSlider::paintEvent(QPaintEvent *event)
     if (fBackgroundImage.isNull())
         buildBackgroundImage();
 
-    const QSizeF thumb = thumbSize();
-    const QRectF thumbRect(0.5 * (width() - thumb.width()), valueFraction() * (height() - thumb.height()),
-                           thumb.width(), thumb.height());
+    const QRectF thumbRect = thumbRectForValue(fValue);
     const qreal trackRatio = fBackgroundImage.devicePixelRatio();
     const qreal thumbRatio = fButtonImage.devicePixelRatio();
     QPainter painter(this);

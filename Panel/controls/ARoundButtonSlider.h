@@ -17,7 +17,8 @@ class ARoundButtonSliderCell;
 // partner so that a stereo pair moves together.
 class ARoundButtonSlider : public QWidget {
     Q_OBJECT
-    // The partner is wired in the window's interface file, as an object name.
+    // The partner, as an object name within the same window. The panel leaves it unset and
+    // links its pairs itself, through the device's read-back.
     Q_PROPERTY(QString otherSlider READ otherSliderName WRITE setOtherSliderName)
 
 public:
@@ -58,6 +59,7 @@ public:
     QRectF thumbRectForValue(double value) const;
     // Where the value sits between the bounds: 0 at the upper bound, 1 at the lower one.
     double valueFraction() const;
+    double fractionForValue(double value) const;
     void makeButtonImage();
     const QPixmap &buttonImage() const { return fButtonImage; }
 
@@ -124,9 +126,3 @@ private:
     // Wheel travel not yet turned into steps, in eighths of a degree.
     int fWheelRemainder = 0;
 };
-
-// Looks a picture up among the application's resources by name, at the best density the
-// resources offer for the given device pixel ratio. Null when there is none.
-QPixmap imageNamed(const QString &name, qreal devicePixelRatio = 1.0);
-// The same picture as an image, for reading its pixels.
-QImage bitmapNamed(const QString &name, qreal devicePixelRatio = 1.0);

@@ -4,13 +4,12 @@
 
 bool ARoundButtonSliderCell::startTrackingAt(QPointF p, ARoundButtonSlider &view)
 {
-    const double f = view.valueFraction();
-    const QSizeF thumb = view.thumbSize();
-    const double left = (view.width() - thumb.width()) * 0.5;
-    const double top = f * (view.height() - thumb.height());
+    const QRectF thumb = view.thumbRectForValue(view.doubleValue());
+    const double top = thumb.top();
     // Top and left edges belong to the thumb, bottom and right edges do not; an empty thumb
     // takes no press.
-    const bool inside = p.x() >= left && p.x() < left + thumb.width() && p.y() >= top && p.y() < top + thumb.height();
+    const bool inside = p.x() >= thumb.left() && p.x() < thumb.left() + thumb.width() && p.y() >= top
+        && p.y() < top + thumb.height();
     if (!inside)
         return false;
     fSaveSelected = view.selected();

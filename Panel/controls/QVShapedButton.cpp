@@ -1,6 +1,6 @@
 #include "QVShapedButton.h"
 
-#include "ARoundButtonSlider.h"
+#include "Pictures.h"
 #include "QVDarkenedImage.h"
 
 #include <QEvent>

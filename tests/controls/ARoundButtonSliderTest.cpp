@@ -2,6 +2,7 @@
 
 #include "AButton.h"
 #include "ControlsHarness.h"
+#include "Pictures.h"
 
 #include <cmath>
 #include <string>
