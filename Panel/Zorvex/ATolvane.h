@@ -170,6 +170,10 @@ private:
     std::vector<PendingReadBack> m_pending;
     // Bumped per listener row each time that row's listener is removed.
     std::array<std::uint32_t, 8> m_listenerGeneration{};
+    // The device each listener row is registered on, unknown while it is not: a row is
+    // registered at most once, and removed from the device it was registered on, whatever
+    // fDeviceId holds by then.
+    std::array<AudioDeviceID, 8> m_listenerDevice{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
 };
 

@@ -63,7 +63,11 @@ UInt32 ATolvane::setupProperty()
     for (const ListenerRow &row : ListenerTable)
         addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
 
+    // Attaching again for a second interface must not double the observations either.
     auto &workspace = platform::NotificationCenter::workspaceCenter();
+    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
+    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
     workspace.addObserver(this, NSWorkspaceWillSleepNotification, nullptr,
                           [this](const QString &name) { changedPowerState(name); });
     workspace.addObserver(this, NSWorkspaceDidWakeNotification, nullptr,

@@ -174,6 +174,40 @@ TEST(Attach, ListenersObserversAndMeterTimerComeAndGo)
     EXPECT_EQ(p.fDeviceId[1], kAudioDeviceUnknown);
 }
 
+// A second interface attaches the panel again while it is attached; whichever of the two
+// leaves first detaches it, and nothing stays registered for a panel that is gone.
+TEST(Attach, TwoInterfacesNeverDoubleTheListenersAndLeaveNoneBehind)
+{
+    for (const bool firstLeavesFirst : {true, false}) {
+        SCOPED_TRACE(firstLeavesFirst ? "first leaves first" : "second leaves first");
+        DiscoveryHarness h;
+        h.wake();
+        const auto first = h.plug();
+        const auto second = h.plug();
+        ATolvane &p = *h.panel;
+        EXPECT_TRUE(p.isAttached());
+        EXPECT_EQ(h.audio.listenerCount(), 8u);
+        EXPECT_EQ(platform::NotificationCenter::workspaceCenter().observerCount(&p), 2u);
+        EXPECT_EQ(platform::NotificationCenter::defaultCenter().observerCount(&p), 1u);
+
+        h.unplug(firstLeavesFirst ? first : second);
+        EXPECT_EQ(h.audio.listenerCount(), 0u);
+        const auto staying = firstLeavesFirst ? second : first;
+        h.unplug(staying);
+        EXPECT_EQ(h.audio.listenerCount(), 0u);
+    }
+
+    // Destroyed while attached to both, with the audio system still running.
+    DiscoveryHarness h;
+    h.wake();
+    h.plug();
+    const auto second = h.plug();
+    h.panel.reset();
+    EXPECT_EQ(h.audio.listenerCount(), 0u);
+    h.audio.notify(h.bus->audioDevice(second), 1, 1, kAudioDevicePropertyVolumeScalar);
+    h.settle();
+}
+
 TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
 {
     DiscoveryHarness h;
