@@ -148,6 +148,11 @@ protected:
 private:
     static constexpr UInt32 kFactorySampleRate = 44100;
     void stopTimer(QTimer *&timer);
+    // Takes the panel off the HID manager and the service notifications: nothing that
+    // discovery registered may call a panel that is gone.
+    void stopDeviceDiscovery();
+    IOHIDManagerRef m_hidManager = nullptr;
+    IONotificationPortRef m_notifyPort = nullptr;
 
     bool m_attached = false;
     // Set once an attach has read the link flag from the preferences; a detach writes the flag

@@ -36,6 +36,7 @@ ATolvane::~ATolvane()
     platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
     platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
     platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    stopDeviceDiscovery();
 }
 
 void ATolvane::awakeFromNib()

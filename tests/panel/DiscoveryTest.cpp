@@ -258,3 +258,18 @@ TEST(Discovery, DeviceNumberPropertiesReadAsSigned32BitOrStayUntouched)
     EXPECT_EQ(value, 15364u);
     IOHIDDevice_GetUInt32Property(nullptr, QStringLiteral("ProductID"), &value);
 }
+
+TEST(Discovery, ADestroyedPanelIsNoLongerCalledForDevicesThatComeOrGo)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto zorvex = h.plug(); // the interest notification is registered too
+    const void *gone = h.panel.get();
+    h.bus->plug(); // reports queued for the panel, not yet delivered
+    h.panel.reset();
+    EXPECT_FALSE(platform::IORegistry::instance().hasClient(gone));
+    h.settle();
+    h.unplug(zorvex);
+    h.plug();
+    EXPECT_FALSE(platform::IORegistry::instance().hasClient(gone));
+}
