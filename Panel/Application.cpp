@@ -3,6 +3,7 @@
 #include "ATolvane.h"
 #include "AlsaAudioBackend.h"
 #include "CoreAudio.h"
+#include "HeadlessPicture.h"
 #include "LogindSleepWatcher.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
@@ -59,6 +60,17 @@ int NSApplicationMain(int argc, char **argv)
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
+    QString shotPath = parser.value(screenshot);
+    std::unique_ptr<QTemporaryFile> shotFile;
+    if (shotPath.isEmpty() && headless) {
+        std::fprintf(stderr, "zorvex-panel: no display found; rendering the window off screen instead.\n");
+        shotFile = createHeadlessPictureFile();
+        if (!shotFile) {
+            std::fprintf(stderr, "zorvex-panel: could not create a file for the picture.\n");
+            return 1;
+        }
+        shotPath = shotFile->fileName();
+    }
 
     initPanelResources();
 
@@ -91,15 +103,12 @@ int NSApplicationMain(int argc, char **argv)
     panel.show();
     panel.applicationDidFinishLaunching();
 
-    QString shotPath = parser.value(screenshot);
-    if (shotPath.isEmpty() && headless) {
-        shotPath = QDir::temp().filePath(QStringLiteral("zorvex-panel.png"));
-        std::fprintf(stderr, "zorvex-panel: no display found; rendering the window off screen instead.\n");
-    }
     int status = 0;
     if (!shotPath.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMilliseconds, &panel, [&] {
-            const bool saved = panel.grab().save(shotPath, "PNG");
+            const QImage picture = panel.grab().toImage();
+            const bool saved = shotFile ? picture.save(shotFile.get(), "PNG") && shotFile->flush()
+                                        : picture.save(shotPath, "PNG");
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
             else
