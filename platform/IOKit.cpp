@@ -234,6 +234,9 @@ void IORegistry::terminateService(io_service_t id)
     found->second.terminated = true;
     for (auto &[iterator, matching] : m_state->iterators)
         std::erase(matching.backlog, id);
+    // Kept only while someone still holds a reference to it.
+    if (m_state->references.count(id) == 0)
+        m_state->services.erase(found);
     std::vector<State::Interest> fired;
     std::erase_if(m_state->interests, [&](const State::Interest &interest) {
         if (interest.service != id)
@@ -267,6 +270,18 @@ bool IORegistry::hasClient(const void *context) const
             return true;
     return std::any_of(m_state->interests.begin(), m_state->interests.end(),
                        [&](const State::Interest &interest) { return interest.refcon == context; });
+}
+
+std::size_t IORegistry::serviceCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->services.size();
+}
+
+std::size_t IORegistry::referenceEntryCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->references.size();
 }
 
 void IORegistry::reset()
@@ -523,9 +538,14 @@ kern_return_t IOObjectRelease(io_object_t object)
     auto &s = registry();
     std::lock_guard lock(s.mutex);
     const auto it = s.references.find(object);
-    if (it == s.references.end() || it->second == 0)
+    if (it == s.references.end())
         return KERN_SUCCESS;
-    --it->second;
+    if (--it->second > 0)
+        return KERN_SUCCESS;
+    // The last reference: nothing is kept at zero, and a service that has gone goes with it.
+    s.references.erase(it);
+    if (const auto service = s.services.find(object); service != s.services.end() && service->second.terminated)
+        s.services.erase(service);
     return KERN_SUCCESS;
 }
 

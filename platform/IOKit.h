@@ -134,6 +134,10 @@ public:
     // Whether any manager callback, matching notification or interest notification still
     // carries this context.
     bool hasClient(const void *context) const;
+    // Services and reference-count entries held, terminated or not: what plugging and
+    // unplugging must not leave behind.
+    std::size_t serviceCount() const;
+    std::size_t referenceEntryCount() const;
     // Drops every device, service, manager and port: a fresh system for the next test.
     void reset();
 

@@ -273,3 +273,31 @@ TEST(Discovery, ADestroyedPanelIsNoLongerCalledForDevicesThatComeOrGo)
     h.plug();
     EXPECT_FALSE(platform::IORegistry::instance().hasClient(gone));
 }
+
+// Every plug and unplug, with the panel attaching and detaching each time, leaves the registry
+// as it found it: no terminated service, no reference count at zero.
+TEST(Discovery, PlugAndUnplugCyclesLeaveNothingBehindInTheRegistry)
+{
+    DiscoveryHarness h;
+    h.wake();
+    const auto &registry = platform::IORegistry::instance();
+    constexpr int kCycles = 10000;
+    for (int i = 0; i < kCycles; ++i) {
+        const auto order = i % 2 ? sim::ReportOrder::ServiceFirst : sim::ReportOrder::HIDManagerFirst;
+        // Only the event loop's deliveries matter here, not the audio notifications settle()
+        // waits for.
+        const auto handle = h.bus->plug(sim::USBDevice::zorvex(), order);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        if (i < 2) {
+            ASSERT_TRUE(h.panel->isAttached()) << "each cycle goes through an attach";
+        }
+        h.bus->unplug(handle, order);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(registry.serviceCount(), 0u);
+    EXPECT_EQ(registry.referenceEntryCount(), 0u);
+    EXPECT_EQ(registry.outstandingReferences(), 0);
+    EXPECT_FALSE(h.panel->isAttached());
+}
