@@ -150,7 +150,8 @@ void ATolvane::setToFactoryDefaults(QObject *)
 void ATolvane::refreshAllProperties()
 {
     if (fChannelLink)
-        fChannelLink->setState(currPreference.m_nLink[0]);
+        // Shown by the rule the link follows: anything but exactly 1 is not linked.
+        fChannelLink->setState(currPreference.m_nLink[0] == 1 ? 1 : 0);
     if (fChannelIn)
         fChannelIn->deselectAllCells();
     inputSampleRateChanged();

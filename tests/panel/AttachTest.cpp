@@ -89,7 +89,7 @@ TEST(Attach, FirstAttachRestoresFactoryDefaults)
 
 TEST(Attach, StoredFlagKeepsTheDevicesSettings)
 {
-    for (const qint32 stored : {0, 2}) {
+    for (const qint32 stored : {0, 1, 2, -1}) {
         DiscoveryHarness h;
         h.storeLinkFlag(stored);
         h.wake();
@@ -110,12 +110,11 @@ TEST(Attach, StoredFlagKeepsTheDevicesSettings)
         EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u);
         EXPECT_EQ(p.fChannelLevel1->doubleValue(), 0.25);
         EXPECT_EQ(p.fChannelMute2->state(), 1);
-        EXPECT_EQ(p.fChannelLink->state(), stored != 0 ? 1 : 0);
-
-        // Flag 2 shows the switch on but does not link.
+        // The switch shows what the link does: only exactly 1 links.
+        EXPECT_EQ(p.fChannelLink->state(), stored == 1 ? 1 : 0) << stored;
         p.fChannelLevel1->setDoubleValueNotLinked(0.5);
         p.setChannelLevel(p.fChannelLevel1);
-        EXPECT_EQ(h.audio.volume(device, 1, 2), 1.0f) << stored;
+        EXPECT_EQ(h.audio.volume(device, 1, 2) == 1.0f, stored != 1) << stored;
     }
 }
 
