@@ -7,9 +7,11 @@
 #include "LogindSleepWatcher.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
+#include "TerminationSignals.h"
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
@@ -71,6 +73,9 @@ int NSApplicationMain(int argc, char **argv)
         }
         shotPath = shotFile->fileName();
     }
+    // Stopped by the system, the terminal or the session, the panel quits as on a normal quit.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     initPanelResources();
 
@@ -100,6 +105,9 @@ int NSApplicationMain(int argc, char **argv)
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });
+    // The desktop session is ending: the session manager may end the process at any moment
+    // after this, so quit now, through the same path.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) { QCoreApplication::quit(); });
     panel.show();
     panel.applicationDidFinishLaunching();
 

@@ -16,6 +16,7 @@ class AButton;
 class AMatrix;
 class ARoundButtonSlider;
 class ATextField;
+class QLabel;
 class QTimer;
 
 // The 27-byte vendor output report that carries one register write.
@@ -98,6 +99,12 @@ public:
     void unhookProperty();
     void changedPowerState(const QString &notificationName);
     void updatePowerState() { setPreference(); }
+    // Whether the link flag reached the preferences file: a failure is said on stderr and shown
+    // in the window until a later save succeeds.
+    void noteSettingsSaved(bool saved);
+    // The window's one line about its settings; empty hides it.
+    void showSettingsNote(const QString &text);
+    QString settingsNote() const;
     // Whether setupProperty has attached the panel and no detach has run since.
     bool isAttached() const { return m_attached; }
     QTimer *fMeterTimer = nullptr;
@@ -180,6 +187,8 @@ private:
     // fDeviceId holds by then.
     std::array<AudioDeviceID, 8> m_listenerDevice{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
+    QLabel *m_settingsNote = nullptr;
+    bool m_settingsSaveFailed = false;
 };
 
 // A decibel value as the read-outs show it: "%+.1f".

@@ -95,7 +95,7 @@ void ATolvane::unhookProperty()
 {
     if (m_linkFlagRestored) {
         CFPreferencesSetAppValue(linkFlagKey(), QVariant::fromValue<qint32>(currPreference.m_nLink[0]));
-        CFPreferencesAppSynchronize();
+        noteSettingsSaved(CFPreferencesAppSynchronize());
     }
     for (const ListenerRow &row : ListenerTable)
         removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <bit>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using sim::AudioCall;
@@ -227,6 +229,34 @@ TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
     zorvex = h.plug();
     EXPECT_EQ(p.currPreference.m_nLink[0], 0);
     EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), 0u) << "stored settings: no defaults";
+}
+
+// The link flag that could not be saved is said once on stderr and shown in the window until
+// a later save succeeds.
+TEST(Attach, AFailedSaveOfTheLinkFlagIsShownUntilASaveSucceeds)
+{
+    DiscoveryHarness h;
+    h.wake();
+    ATolvane &p = *h.panel;
+    // A path that takes no write, whoever runs the test (a read-only folder does not stop root).
+    const QByteArray file = QFile::encodeName(platform::preferencesFilePath());
+    ASSERT_EQ(::mkfifo(file.constData(), 0600), 0);
+
+    testing::internal::CaptureStderr();
+    h.unplug(h.plug());
+    h.unplug(h.plug());
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::size_t lines = 0;
+    for (std::size_t at = said.find("zorvex-panel:"); at != std::string::npos; at = said.find("zorvex-panel:", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u) << "the path, then the failed save, each once:\n" << said;
+    EXPECT_NE(said.find("could not save the link setting"), std::string::npos) << said;
+    EXPECT_EQ(p.settingsNote(), QStringLiteral("The link setting could not be saved."));
+
+    ASSERT_EQ(::unlink(file.constData()), 0);
+    h.unplug(h.plug());
+    EXPECT_TRUE(p.settingsNote().isEmpty());
+    EXPECT_TRUE(CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")).has_value());
 }
 
 TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)
