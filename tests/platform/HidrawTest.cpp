@@ -1,6 +1,8 @@
+#include "FakeHidrawNode.h"
 #include "HidrawDevice.h"
 #include "IOKit.h"
 #include "Preferences.h"
+#include "SimHID.h"
 #include "UdevHIDMonitor.h"
 
 #include <QCoreApplication>
@@ -99,6 +101,49 @@ TEST(HidrawDevice, ANodeThatIsNotHidrawAnswersNoDeviceWithoutReachingHidapiAndBa
         EXPECT_EQ(device.setReport(kIOHIDReportTypeInput, 0, vendorCommand()), kIOReturnBadArgument);
         EXPECT_EQ(device.getReport(kIOHIDReportTypeOutput, 0, reply, length), kIOReturnBadArgument);
         EXPECT_EQ(device.getReport(kIOHIDReportTypeInput, 0, std::span<std::uint8_t>(), length), kIOReturnBadArgument);
+    }
+}
+
+// ---- the device over hidapi, on a node that answers ----
+
+namespace {
+
+// One vendor command and its read-back, as the panel's command channel makes them.
+struct Exchange {
+    IOReturn written = kIOReturnError;
+    IOReturn read = kIOReturnError;
+    CFIndex length = -1;
+    std::vector<std::uint8_t> reply;
+};
+
+Exchange exchange(IOHIDDeviceRef device, std::size_t offered = 18)
+{
+    Exchange e;
+    e.reply.assign(offered, 0xEE);
+    e.length = static_cast<CFIndex>(offered);
+    e.written = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, vendorCommand());
+    if (e.written == kIOReturnSuccess)
+        e.read = IOHIDDeviceGetReport(device, kIOHIDReportTypeInput, 0, e.reply, &e.length);
+    return e;
+}
+
+} // namespace
+
+TEST(HidReplies, AReplyWithoutBytesIsNoAnswerOnTheSimulatorAsOverHidraw)
+{
+    sim::SimHIDDevice simulated;
+    simulated.setReply({});
+    FakeHidrawNode node;
+    node.setResponder([](const FakeHidrawNode::Report &) { return std::vector<FakeHidrawNode::Report>{{}}; });
+    HidrawDevice hidraw(node.path(), hidPropertiesFrom(zorvexAttributes()));
+
+    for (IOHIDDeviceRef device : {static_cast<IOHIDDeviceRef>(&simulated), static_cast<IOHIDDeviceRef>(&hidraw)}) {
+        SCOPED_TRACE(device == &hidraw ? "hidraw" : "simulator");
+        const Exchange e = exchange(device);
+        EXPECT_EQ(e.written, kIOReturnSuccess);
+        EXPECT_EQ(e.read, kIOReturnNotResponding);
+        EXPECT_EQ(e.length, 0);
+        EXPECT_EQ(e.reply, std::vector<std::uint8_t>(18, 0xEE));
     }
 }
 
