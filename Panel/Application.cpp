@@ -62,6 +62,12 @@ int NSApplicationMain(int argc, char **argv)
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
+    // Without a name there is nothing to write, and on the off-screen platform nothing else
+    // would ever end the program.
+    if (parser.isSet(screenshot) && parser.value(screenshot).isEmpty()) {
+        std::fprintf(stderr, "zorvex-panel: --screenshot needs a file name.\n");
+        return 1;
+    }
     QString shotPath = parser.value(screenshot);
     std::unique_ptr<QTemporaryFile> shotFile;
     if (shotPath.isEmpty() && headless) {

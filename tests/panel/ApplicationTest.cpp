@@ -43,6 +43,15 @@ struct Program {
 
 } // namespace
 
+TEST(Application, AnEmptyScreenshotNameIsAnErrorAndEndsTheProgram)
+{
+    Program program({QStringLiteral("--simulate"), QStringLiteral("--screenshot"), QString()});
+    ASSERT_TRUE(program.process.waitForFinished(10000)) << "still running";
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 1);
+    EXPECT_TRUE(program.process.readAllStandardError().contains("--screenshot needs a file name"));
+}
+
 TEST(Application, TerminationSignalsQuitTheProgramTheNormalWay)
 {
     // SIGINT and SIGHUP take the same handler; the unit test of the handler covers them.
