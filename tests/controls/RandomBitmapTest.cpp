@@ -18,8 +18,8 @@ namespace {
 
 constexpr std::uint32_t kSeed = 0xB17A;
 // About a second each in an optimised build.
-constexpr int kDarkenedRounds = 20000;
-constexpr int kButtonRounds = 8000;
+constexpr int kDarkenedRounds = 40000;
+constexpr int kButtonRounds = 30000;
 
 const QImage::Format kFormats[] = {
     QImage::Format_RGBA8888, QImage::Format_RGBA8888_Premultiplied, QImage::Format_RGBX8888,
