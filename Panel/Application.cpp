@@ -4,12 +4,15 @@
 #include "AlsaAudioBackend.h"
 #include "CoreAudio.h"
 #include "Desktop.h"
+#include "HeadlessPicture.h"
 #include "LogindSleepWatcher.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
+#include "TerminationSignals.h"
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
@@ -58,6 +61,26 @@ int NSApplicationMain(int argc, char **argv)
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
+    // Without a name there is nothing to write, and on the off-screen platform nothing else
+    // would ever end the program.
+    if (parser.isSet(screenshot) && parser.value(screenshot).isEmpty()) {
+        std::fprintf(stderr, "zorvex-panel: --screenshot needs a file name.\n");
+        return 1;
+    }
+    QString shotPath = parser.value(screenshot);
+    std::unique_ptr<QTemporaryFile> shotFile;
+    if (shotPath.isEmpty() && headless) {
+        std::fprintf(stderr, "zorvex-panel: no display found; rendering the window off screen instead.\n");
+        shotFile = createHeadlessPictureFile();
+        if (!shotFile) {
+            std::fprintf(stderr, "zorvex-panel: could not create a file for the picture.\n");
+            return 1;
+        }
+        shotPath = shotFile->fileName();
+    }
+    // Stopped by the system, the terminal or the session, the panel quits as on a normal quit.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);
 
     initPanelResources();
 
@@ -97,18 +120,18 @@ int NSApplicationMain(int argc, char **argv)
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });
+    // The desktop session is ending: the session manager may end the process at any moment
+    // after this, so quit now, through the same path.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) { QCoreApplication::quit(); });
     panel.show();
     panel.applicationDidFinishLaunching();
 
-    QString shotPath = parser.value(screenshot);
-    if (shotPath.isEmpty() && headless) {
-        shotPath = QDir::temp().filePath(QStringLiteral("zorvex-panel.png"));
-        std::fprintf(stderr, "zorvex-panel: no display found; rendering the window off screen instead.\n");
-    }
     int status = 0;
     if (!shotPath.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMilliseconds, &panel, [&] {
-            const bool saved = panel.grab().save(shotPath, "PNG");
+            const QImage picture = panel.grab().toImage();
+            const bool saved = shotFile ? picture.save(shotFile.get(), "PNG") && shotFile->flush()
+                                        : picture.save(shotPath, "PNG");
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
             else

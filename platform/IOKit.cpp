@@ -106,6 +106,12 @@ struct IORegistry::State {
     std::map<io_object_t, int> references;
     io_object_t nextHandle = 0x2803;
 
+    bool holdsManager(const IOHIDManager *manager) const
+    {
+        return manager && std::any_of(managers.begin(), managers.end(),
+                                      [&](const std::unique_ptr<IOHIDManager> &m) { return m.get() == manager; });
+    }
+
     bool managerMatches(const IOHIDManager &manager, IOHIDDevice &device) const
     {
         return dictionaryMatches(manager.matching, [&](const QString &key) { return device.property(key); });
@@ -228,6 +234,9 @@ void IORegistry::terminateService(io_service_t id)
     found->second.terminated = true;
     for (auto &[iterator, matching] : m_state->iterators)
         std::erase(matching.backlog, id);
+    // Kept only while someone still holds a reference to it.
+    if (m_state->references.count(id) == 0)
+        m_state->services.erase(found);
     std::vector<State::Interest> fired;
     std::erase_if(m_state->interests, [&](const State::Interest &interest) {
         if (interest.service != id)
@@ -248,6 +257,31 @@ int IORegistry::outstandingReferences() const
     for (const auto &[object, count] : m_state->references)
         total += count;
     return total;
+}
+
+bool IORegistry::hasClient(const void *context) const
+{
+    std::lock_guard lock(m_state->mutex);
+    for (const auto &manager : m_state->managers)
+        if (manager->matchedContext == context || manager->removedContext == context)
+            return true;
+    for (const auto &[iterator, matching] : m_state->iterators)
+        if (matching.refcon == context)
+            return true;
+    return std::any_of(m_state->interests.begin(), m_state->interests.end(),
+                       [&](const State::Interest &interest) { return interest.refcon == context; });
+}
+
+std::size_t IORegistry::serviceCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->services.size();
+}
+
+std::size_t IORegistry::referenceEntryCount() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->references.size();
 }
 
 void IORegistry::reset()
@@ -291,18 +325,22 @@ void IOHIDManagerSetDeviceMatching(IOHIDManagerRef manager, const CFDictionary &
 
 void IOHIDManagerRegisterDeviceMatchingCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback, void *context)
 {
-    if (!manager)
+    auto &s = registry();
+    std::lock_guard lock(s.mutex);
+    // A manager dropped by a reset of the registry may still be named by its old owner.
+    if (!s.holdsManager(manager))
         return;
-    std::lock_guard lock(registry().mutex);
     manager->matched = callback;
     manager->matchedContext = context;
 }
 
 void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager, IOHIDDeviceCallback callback, void *context)
 {
-    if (!manager)
+    auto &s = registry();
+    std::lock_guard lock(s.mutex);
+    // A manager dropped by a reset of the registry may still be named by its old owner.
+    if (!s.holdsManager(manager))
         return;
-    std::lock_guard lock(registry().mutex);
     manager->removed = callback;
     manager->removedContext = context;
 }
@@ -313,6 +351,27 @@ void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager)
         return;
     std::lock_guard lock(registry().mutex);
     manager->loop = makeLoopContext();
+}
+
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager)
+{
+    auto &s = registry();
+    std::lock_guard lock(s.mutex);
+    if (!s.holdsManager(manager))
+        return;
+    // Deliveries already handed to the event loop are dropped with their context.
+    manager->loop.reset();
+}
+
+IOReturn IOHIDManagerClose(IOHIDManagerRef manager, std::uint32_t)
+{
+    auto &s = registry();
+    std::lock_guard lock(s.mutex);
+    if (!s.holdsManager(manager))
+        return kIOReturnBadArgument;
+    manager->open = false;
+    manager->reported.clear();
+    return kIOReturnSuccess;
 }
 
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, std::uint32_t)
@@ -358,6 +417,17 @@ IONotificationPortRef IONotificationPortCreate(mach_port_t)
 CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef port)
 {
     return port ? &port->source : nullptr;
+}
+
+void IONotificationPortDestroy(IONotificationPortRef port)
+{
+    if (!port)
+        return;
+    auto &s = registry();
+    std::lock_guard lock(s.mutex);
+    std::erase_if(s.iterators, [&](const auto &entry) { return entry.second.port == port; });
+    std::erase_if(s.interests, [&](const auto &interest) { return interest.port == port; });
+    std::erase_if(s.ports, [&](const std::unique_ptr<IONotificationPort> &p) { return p.get() == port; });
 }
 
 void CFRunLoopAddSource(CFRunLoopSourceRef source)
@@ -468,9 +538,14 @@ kern_return_t IOObjectRelease(io_object_t object)
     auto &s = registry();
     std::lock_guard lock(s.mutex);
     const auto it = s.references.find(object);
-    if (it == s.references.end() || it->second == 0)
+    if (it == s.references.end())
         return KERN_SUCCESS;
-    --it->second;
+    if (--it->second > 0)
+        return KERN_SUCCESS;
+    // The last reference: nothing is kept at zero, and a service that has gone goes with it.
+    s.references.erase(it);
+    if (const auto service = s.services.find(object); service != s.services.end() && service->second.terminated)
+        s.services.erase(service);
     return KERN_SUCCESS;
 }
 

@@ -52,6 +52,10 @@ void IOHIDManagerRegisterDeviceRemovalCallback(IOHIDManagerRef manager, IOHIDDev
 // Delivers the manager's callbacks on the calling thread's event loop.
 void IOHIDManagerScheduleWithRunLoop(IOHIDManagerRef manager);
 IOReturn IOHIDManagerOpen(IOHIDManagerRef manager, std::uint32_t options);
+// Stops the manager's deliveries, also those already queued on the event loop; its callbacks
+// are kept until replaced (with null to forget their context).
+void IOHIDManagerUnscheduleFromRunLoop(IOHIDManagerRef manager);
+IOReturn IOHIDManagerClose(IOHIDManagerRef manager, std::uint32_t options);
 
 // ---- services ----
 
@@ -64,6 +68,9 @@ kern_return_t IOMasterPort(mach_port_t bootstrapPort, mach_port_t *masterPort);
 CFDictionary IOServiceMatching(const char *className);
 IONotificationPortRef IONotificationPortCreate(mach_port_t masterPort);
 CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef port);
+// Ends the port with its source, its matching and interest notifications and every delivery
+// still pending on it.
+void IONotificationPortDestroy(IONotificationPortRef port);
 // The port delivers only while its source is on the event loop of the thread that added it.
 void CFRunLoopAddSource(CFRunLoopSourceRef source);
 bool CFRunLoopContainsSource(CFRunLoopSourceRef source);
@@ -124,6 +131,13 @@ public:
 
     // Service references handed out by IOIteratorNext and not yet released.
     int outstandingReferences() const;
+    // Whether any manager callback, matching notification or interest notification still
+    // carries this context.
+    bool hasClient(const void *context) const;
+    // Services and reference-count entries held, terminated or not: what plugging and
+    // unplugging must not leave behind.
+    std::size_t serviceCount() const;
+    std::size_t referenceEntryCount() const;
     // Drops every device, service, manager and port: a fresh system for the next test.
     void reset();
 

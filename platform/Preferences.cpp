@@ -7,9 +7,13 @@
 #include <QJsonObject>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QFile>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <mutex>
+#include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +61,25 @@ QSettings openSettings()
     return QSettings(platform::preferencesFilePath(), jsonFormat());
 }
 
+std::mutex gRefusedMutex;
+std::set<QString> gRefusedPaths;
+
+// Whether the preferences file may be opened: absent (the first write creates it) or a regular
+// file. Anything else (a FIFO, a device, a socket, a folder) is neither read nor written, since
+// opening a FIFO blocks until someone writes to it; that is said once per path.
+bool preferencesFileUsable()
+{
+    const QString path = platform::preferencesFilePath();
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return true;
+    std::lock_guard lock(gRefusedMutex);
+    if (gRefusedPaths.insert(path).second)
+        std::fprintf(stderr, "zorvex-panel: %s is not a regular file; settings are neither read from it nor saved.\n",
+                     qPrintable(path));
+    return false;
+}
+
 } // namespace
 
 namespace platform {
@@ -76,6 +99,8 @@ QString preferencesFilePath()
 
 CFPropertyList CFPreferencesCopyAppValue(const QString &key)
 {
+    if (!preferencesFileUsable())
+        return std::nullopt;
     const QSettings settings = openSettings();
     if (settings.status() != QSettings::NoError)
         qCWarning(lcPrefs) << "cannot read" << settings.fileName() << "- the stored settings are not used";
@@ -89,6 +114,8 @@ CFPropertyList CFPreferencesCopyAppValue(const QString &key)
 
 void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value)
 {
+    if (!preferencesFileUsable())
+        return;
     QSettings settings = openSettings();
     if (value)
         settings.setValue(key, *value);
@@ -98,6 +125,8 @@ void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value)
 
 bool CFPreferencesAppSynchronize()
 {
+    if (!preferencesFileUsable())
+        return false;
     QSettings settings = openSettings();
     settings.sync();
     if (settings.status() != QSettings::NoError) {

@@ -15,6 +15,8 @@ using CFPropertyList = std::optional<QVariant>;
 
 CFPropertyList CFPreferencesCopyAppValue(const QString &key);
 void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value);
+// False when the file could not be written (a read-only folder or file, a full disk, a path that
+// is not a regular file); what was set stays pending for the next synchronisation.
 bool CFPreferencesAppSynchronize();
 
 // A number's value as a signed 32-bit int; false for anything that is not a number, or a

@@ -18,6 +18,7 @@ class AMatrix;
 class ARoundButtonSlider;
 class AStatusLine;
 class ATextField;
+class QLabel;
 class QTimer;
 
 // The vendor output report that carries one register write.
@@ -101,6 +102,12 @@ public:
     void unhookProperty();
     void changedPowerState(const QString &notificationName);
     void updatePowerState() { setPreference(); }
+    // Whether the link flag reached the preferences file: a failure is said on stderr and shown
+    // in the window until a later save succeeds.
+    void noteSettingsSaved(bool saved);
+    // The window's one line about its settings; empty hides it.
+    void showSettingsNote(const QString &text);
+    QString settingsNote() const;
     // Whether setupProperty has attached the panel and no detach has run since.
     bool isAttached() const { return m_attached; }
     QTimer *fMeterTimer = nullptr;
@@ -161,6 +168,11 @@ protected:
 private:
     static constexpr UInt32 kFactorySampleRate = 44100;
     void stopTimer(QTimer *&timer);
+    // Takes the panel off the HID manager and the service notifications: nothing that
+    // discovery registered may call a panel that is gone.
+    void stopDeviceDiscovery();
+    IOHIDManagerRef m_hidManager = nullptr;
+    IONotificationPortRef m_notifyPort = nullptr;
 
     bool m_attached = false;
     // Set once an attach has read the link flag from the preferences; a detach writes the flag
@@ -187,7 +199,13 @@ private:
     std::vector<PendingReadBack> m_pending;
     // Bumped per listener row each time that row's listener is removed.
     std::array<std::uint32_t, 8> m_listenerGeneration{};
+    // The device each listener row is registered on, unknown while it is not: a row is
+    // registered at most once, and removed from the device it was registered on, whatever
+    // fDeviceId holds by then.
+    std::array<AudioDeviceID, 8> m_listenerDevice{};
     CGWindowLevel m_level = CGWindowLevelForKey(kCGNormalWindowLevelKey);
+    QLabel *m_settingsNote = nullptr;
+    bool m_settingsSaveFailed = false;
 };
 
 // A decibel value as the read-outs show it: "%+.1f".

@@ -63,7 +63,11 @@ UInt32 ATolvane::setupProperty()
     for (const ListenerRow &row : ListenerTable)
         addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
 
+    // Attaching again for a second interface must not double the observations either.
     auto &workspace = platform::NotificationCenter::workspaceCenter();
+    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
+    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
     workspace.addObserver(this, NSWorkspaceWillSleepNotification, nullptr,
                           [this](const QString &name) { changedPowerState(name); });
     workspace.addObserver(this, NSWorkspaceDidWakeNotification, nullptr,
@@ -91,7 +95,7 @@ void ATolvane::unhookProperty()
 {
     if (m_linkFlagRestored) {
         CFPreferencesSetAppValue(linkFlagKey(), QVariant::fromValue<qint32>(currPreference.m_nLink[0]));
-        CFPreferencesAppSynchronize();
+        noteSettingsSaved(CFPreferencesAppSynchronize());
     }
     for (const ListenerRow &row : ListenerTable)
         removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
@@ -146,7 +150,8 @@ void ATolvane::setToFactoryDefaults(QObject *)
 void ATolvane::refreshAllProperties()
 {
     if (fChannelLink)
-        fChannelLink->setState(currPreference.m_nLink[0]);
+        // Shown by the rule the link follows: anything but exactly 1 is not linked.
+        fChannelLink->setState(currPreference.m_nLink[0] == 1 ? 1 : 0);
     if (fChannelIn)
         fChannelIn->deselectAllCells();
     inputSampleRateChanged();

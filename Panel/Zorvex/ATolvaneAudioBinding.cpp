@@ -5,6 +5,7 @@
 
 #include <QThread>
 #include <optional>
+#include <utility>
 #include <vector>
 
 const std::array<ListenerRow, 8> ListenerTable = {{
@@ -87,21 +88,34 @@ void ATolvane::addSelector(void (ATolvane::*)(), UInt32 channel, AudioPropertyID
 {
     // The selector is not kept: dispatch looks the method up in the table.
     const std::size_t side = direction ? 1 : 0;
-    AudioDeviceAddPropertyListener(fDeviceId[side], channel, static_cast<Boolean>(direction), property,
-                                   PanelPropertyListener, this);
+    const auto isInput = static_cast<Boolean>(direction);
+    const std::optional<std::size_t> row = listenerRow(channel, property, isInput);
+    if (row && m_listenerDevice[*row] != kAudioDeviceUnknown) {
+        // Attached again (a second interface): the row follows the device now bound.
+        if (m_listenerDevice[*row] == fDeviceId[side])
+            return;
+        removeSelectorOnChannel(channel, property, direction);
+    }
+    const OSStatus status =
+        AudioDeviceAddPropertyListener(fDeviceId[side], channel, isInput, property, PanelPropertyListener, this);
+    if (row && status == noErr)
+        m_listenerDevice[*row] = fDeviceId[side];
 }
 
 void ATolvane::removeSelectorOnChannel(UInt32 channel, AudioPropertyID property, SInt8 direction)
 {
-    const std::size_t side = direction ? 1 : 0;
-    AudioDeviceRemovePropertyListener(fDeviceId[side], channel, static_cast<Boolean>(direction), property,
-                                      PanelPropertyListener);
+    const auto isInput = static_cast<Boolean>(direction);
+    const std::optional<std::size_t> row = listenerRow(channel, property, isInput);
+    if (!row)
+        return;
+    const AudioDeviceID device = std::exchange(m_listenerDevice[*row], kAudioDeviceUnknown);
+    if (device == kAudioDeviceUnknown)
+        return;
+    AudioDeviceRemovePropertyListener(device, channel, isInput, property, PanelPropertyListener);
     // Once the removal has returned no new notification arrives; read-backs already queued for
     // this row are made stale here so that none reaches the panel afterwards.
-    if (const std::optional<std::size_t> row = listenerRow(channel, property, static_cast<Boolean>(direction))) {
-        std::lock_guard lock(m_pendingMutex);
-        ++m_listenerGeneration[*row];
-    }
+    std::lock_guard lock(m_pendingMutex);
+    ++m_listenerGeneration[*row];
 }
 
 void ATolvane::performReadBack(std::size_t row)

@@ -43,16 +43,40 @@ void ATolvane::startDeviceDiscovery()
     IOHIDManagerRegisterDeviceRemovalCallback(manager, PanelHIDDeviceRemoved, this);
     IOHIDManagerScheduleWithRunLoop(manager);
     IOHIDManagerOpen(manager, 0);
+    m_hidManager = manager;
 
     IOMasterPort(MACH_PORT_NULL, &gMasterPort);
     CFDictionary serviceMatching = IOServiceMatching("IOHIDDevice");
     gNotifyPort = IONotificationPortCreate(gMasterPort);
+    m_notifyPort = gNotifyPort;
     gRunLoopSource = IONotificationPortGetRunLoopSource(gNotifyPort);
     CFRunLoopAddSource(gRunLoopSource);
     serviceMatching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(zorvex::kVendorID));
     // Not drained here: the notification stays silent until the first attach has emptied it.
     IOServiceAddMatchingNotification(gNotifyPort, "IOServiceMatched", serviceMatching, PanelServiceMatched, this,
                                      &gMatchedIterator);
+}
+
+void ATolvane::stopDeviceDiscovery()
+{
+    if (m_hidManager) {
+        IOHIDManagerUnscheduleFromRunLoop(m_hidManager);
+        IOHIDManagerClose(m_hidManager, 0);
+        IOHIDManagerRegisterDeviceMatchingCallback(m_hidManager, nullptr, nullptr);
+        IOHIDManagerRegisterDeviceRemovalCallback(m_hidManager, nullptr, nullptr);
+        m_hidManager = nullptr;
+    }
+    if (!m_notifyPort)
+        return;
+    // The port takes its matching and interest notifications, and its source, with it.
+    IONotificationPortDestroy(m_notifyPort);
+    if (gNotifyPort == m_notifyPort) {
+        gNotifyPort = nullptr;
+        gRunLoopSource = nullptr;
+        gMatchedIterator = 0;
+        gInterestNotification = 0;
+    }
+    m_notifyPort = nullptr;
 }
 
 void ATolvane::applicationWillTerminate()

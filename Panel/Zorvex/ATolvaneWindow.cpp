@@ -32,13 +32,13 @@ ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique
 
 ATolvane::~ATolvane()
 {
-    // Nothing may call back into a panel that is gone.
-    if (m_attached)
-        for (const ListenerRow &row : ListenerTable)
-            removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
+    // Nothing may call back into a panel that is gone, attached or not.
+    for (const ListenerRow &row : ListenerTable)
+        removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
     platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
     platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
     platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    stopDeviceDiscovery();
 }
 
 void ATolvane::awakeFromNib()

@@ -25,8 +25,12 @@ QVShapedButton::QVShapedButton(QWidget *parent) : AButton(parent)
     setFlat(true);
 }
 
-void QVShapedButton::setImage(const QImage &image, const QString &name)
+void QVShapedButton::setImage(const QImage &picture, const QString &name)
 {
+    // A pixel ratio that is not a positive finite number gives the picture no size in points:
+    // such a picture is no picture.
+    const qreal ratio = picture.devicePixelRatio();
+    const QImage image = std::isfinite(ratio) && ratio > 0 ? picture : QImage();
     fImage = image;
     fImageName = name;
     fHitBitmap = QImage();
@@ -174,8 +178,9 @@ bool QVShapedButton::hitTest(QPointF point) const
     const qreal ratio = fHitBitmap.devicePixelRatio();
     const double column = std::trunc(point.x() * ratio);
     const double row = std::trunc(point.y() * ratio);
-    // A bitmap smaller than the bounds leaves the rest of them unclickable.
-    if (column >= fHitBitmap.width() || row >= fHitBitmap.height())
+    // A bitmap smaller than the bounds leaves the rest of them unclickable. Written so that a
+    // NaN fails too: only a pixel inside the bitmap is read.
+    if (!(column >= 0 && row >= 0 && column < fHitBitmap.width() && row < fHitBitmap.height()))
         return false;
     const uchar *pixel = fHitBitmap.constScanLine(static_cast<int>(row)) + static_cast<qsizetype>(column) * 4;
     return pixel[3] >= 128;

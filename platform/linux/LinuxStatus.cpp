@@ -8,25 +8,26 @@ OSStatus audioStatusFromAlsa(int result)
 {
     if (result >= 0)
         return noErr;
-    switch (-result) {
+    // Matched as negative numbers: negating INT_MIN would overflow.
+    switch (result) {
     // The card has gone (unplugged) or never was.
-    case ENODEV:
-    case ENXIO:
-    case ENOENT:
-    case ESHUTDOWN:
-    case EBADFD:
+    case -ENODEV:
+    case -ENXIO:
+    case -ENOENT:
+    case -ESHUTDOWN:
+    case -EBADFD:
         return kAudioHardwareBadDeviceError;
     // Another program holds the device, or this user may not use it.
-    case EBUSY:
-    case EAGAIN:
-    case EACCES:
-    case EPERM:
-    case EINVAL:
+    case -EBUSY:
+    case -EAGAIN:
+    case -EACCES:
+    case -EPERM:
+    case -EINVAL:
         return kAudioHardwareIllegalOperationError;
     // The element or the driver lacks the feature (no dB table, no switch).
-    case ENOSYS:
-    case ENOTSUP:
-    case ENOTTY:
+    case -ENOSYS:
+    case -ENOTSUP:
+    case -ENOTTY:
         return kAudioHardwareUnknownPropertyError;
     default:
         return kAudioHardwareUnspecifiedError;

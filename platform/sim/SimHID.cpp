@@ -43,6 +43,9 @@ IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::sp
     if (status != kIOReturnSuccess)
         return status;
     const std::size_t n = std::min(report.size(), m_reply.size());
+    // As over hidraw: a read that brings no byte is no answer.
+    if (n == 0)
+        return kIOReturnNotResponding;
     std::copy_n(m_reply.begin(), n, report.begin());
     length = static_cast<CFIndex>(n);
     return status;

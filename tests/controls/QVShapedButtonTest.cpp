@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -210,6 +211,24 @@ TEST(ShapedButtonHit, AlphaIsReadInAnyLayoutAndNoAlphaMakesTheWholeBoundsClickab
     plain.setImage(solid({10, 10}, Qt::black, QImage::Format_RGB32));
     EXPECT_TRUE(plain.hitTest({25, 25}));
     EXPECT_FALSE(plain.hitTest({30, 25}));
+}
+
+TEST(ShapedButtonHit, APictureWithoutAPositiveFinitePixelRatioCountsAsNoPicture)
+{
+    for (const qreal ratio : {-1.0, -0.5, 0.0, std::numeric_limits<qreal>::quiet_NaN(),
+                              std::numeric_limits<qreal>::infinity(), -std::numeric_limits<qreal>::infinity()}) {
+        SCOPED_TRACE(ratio);
+        QImage clear = solid({8, 8}, Qt::transparent);
+        clear.setDevicePixelRatio(ratio);
+        QVShapedButton button;
+        button.resize(8, 8);
+        button.setImage(clear, QStringLiteral("odd"));
+        EXPECT_TRUE(button.image().isNull());
+        EXPECT_EQ(button.sizeHint(), QVShapedButton().sizeHint());
+        for (const QPointF point : {QPointF(0, 0), QPointF(7.9, 7.9), QPointF(3, 5)})
+            EXPECT_TRUE(button.hitTest(point)) << "as a button without a picture";
+        EXPECT_TRUE(button.mask().isEmpty());
+    }
 }
 
 // ---- clicks through the window system ----

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <bit>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using sim::AudioCall;
@@ -89,7 +91,7 @@ TEST(Attach, FirstAttachRestoresFactoryDefaults)
 
 TEST(Attach, StoredFlagKeepsTheDevicesSettings)
 {
-    for (const qint32 stored : {0, 2}) {
+    for (const qint32 stored : {0, 1, 2, -1}) {
         DiscoveryHarness h;
         h.storeLinkFlag(stored);
         h.wake();
@@ -110,12 +112,11 @@ TEST(Attach, StoredFlagKeepsTheDevicesSettings)
         EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u);
         EXPECT_EQ(p.fChannelLevel1->doubleValue(), 0.25);
         EXPECT_EQ(p.fChannelMute2->state(), 1);
-        EXPECT_EQ(p.fChannelLink->state(), stored != 0 ? 1 : 0);
-
-        // Flag 2 shows the switch on but does not link.
+        // The switch shows what the link does: only exactly 1 links.
+        EXPECT_EQ(p.fChannelLink->state(), stored == 1 ? 1 : 0) << stored;
         p.fChannelLevel1->setDoubleValueNotLinked(0.5);
         p.setChannelLevel(p.fChannelLevel1);
-        EXPECT_EQ(h.audio.volume(device, 1, 2), 1.0f) << stored;
+        EXPECT_EQ(h.audio.volume(device, 1, 2) == 1.0f, stored != 1) << stored;
     }
 }
 
@@ -174,6 +175,40 @@ TEST(Attach, ListenersObserversAndMeterTimerComeAndGo)
     EXPECT_EQ(p.fDeviceId[1], kAudioDeviceUnknown);
 }
 
+// A second interface attaches the panel again while it is attached; whichever of the two
+// leaves first detaches it, and nothing stays registered for a panel that is gone.
+TEST(Attach, TwoInterfacesNeverDoubleTheListenersAndLeaveNoneBehind)
+{
+    for (const bool firstLeavesFirst : {true, false}) {
+        SCOPED_TRACE(firstLeavesFirst ? "first leaves first" : "second leaves first");
+        DiscoveryHarness h;
+        h.wake();
+        const auto first = h.plug();
+        const auto second = h.plug();
+        ATolvane &p = *h.panel;
+        EXPECT_TRUE(p.isAttached());
+        EXPECT_EQ(h.audio.listenerCount(), 8u);
+        EXPECT_EQ(platform::NotificationCenter::workspaceCenter().observerCount(&p), 2u);
+        EXPECT_EQ(platform::NotificationCenter::defaultCenter().observerCount(&p), 1u);
+
+        h.unplug(firstLeavesFirst ? first : second);
+        EXPECT_EQ(h.audio.listenerCount(), 0u);
+        const auto staying = firstLeavesFirst ? second : first;
+        h.unplug(staying);
+        EXPECT_EQ(h.audio.listenerCount(), 0u);
+    }
+
+    // Destroyed while attached to both, with the audio system still running.
+    DiscoveryHarness h;
+    h.wake();
+    h.plug();
+    const auto second = h.plug();
+    h.panel.reset();
+    EXPECT_EQ(h.audio.listenerCount(), 0u);
+    h.audio.notify(h.bus->audioDevice(second), 1, 1, kAudioDevicePropertyVolumeScalar);
+    h.settle();
+}
+
 TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
 {
     DiscoveryHarness h;
@@ -194,6 +229,34 @@ TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
     zorvex = h.plug();
     EXPECT_EQ(p.currPreference.m_nLink[0], 0);
     EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), 0u) << "stored settings: no defaults";
+}
+
+// The link flag that could not be saved is said once on stderr and shown in the window until
+// a later save succeeds.
+TEST(Attach, AFailedSaveOfTheLinkFlagIsShownUntilASaveSucceeds)
+{
+    DiscoveryHarness h;
+    h.wake();
+    ATolvane &p = *h.panel;
+    // A path that takes no write, whoever runs the test (a read-only folder does not stop root).
+    const QByteArray file = QFile::encodeName(platform::preferencesFilePath());
+    ASSERT_EQ(::mkfifo(file.constData(), 0600), 0);
+
+    testing::internal::CaptureStderr();
+    h.unplug(h.plug());
+    h.unplug(h.plug());
+    const std::string said = testing::internal::GetCapturedStderr();
+    std::size_t lines = 0;
+    for (std::size_t at = said.find("zorvex-panel:"); at != std::string::npos; at = said.find("zorvex-panel:", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 2u) << "the path, then the failed save, each once:\n" << said;
+    EXPECT_NE(said.find("could not save the link setting"), std::string::npos) << said;
+    EXPECT_EQ(p.settingsNote(), QStringLiteral("The link setting could not be saved."));
+
+    ASSERT_EQ(::unlink(file.constData()), 0);
+    h.unplug(h.plug());
+    EXPECT_TRUE(p.settingsNote().isEmpty());
+    EXPECT_TRUE(CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")).has_value());
 }
 
 TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)

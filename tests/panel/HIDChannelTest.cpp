@@ -75,14 +75,16 @@ TEST(HIDChannel, EitherRefusedReportFailsTheCommandAndARefusedOutputIsNotReadBac
     }
 }
 
-TEST(HIDChannel, AnyReplyContentOrLengthIsSuccess)
+TEST(HIDChannel, AnyReplyContentOrLengthIsSuccessButNoReplyIsNot)
 {
     HIDHarness h;
     for (auto reply : {std::vector<std::uint8_t>(18, 0), std::vector<std::uint8_t>(3, 0xAB),
-                       std::vector<std::uint8_t>{}, std::vector<std::uint8_t>(64, 0xFF)}) {
+                       std::vector<std::uint8_t>(64, 0xFF)}) {
         h.hid.setReply(reply);
         EXPECT_EQ(h.panel->setI2c(26, 0), 1u);
     }
+    h.hid.setReply({});
+    EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
 }
 
 TEST(HIDChannel, HandleChangesWaitForAnExchangeInProgress)

@@ -2,12 +2,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <fcntl.h>
 #include <limits>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -131,3 +139,73 @@ TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)
     EXPECT_EQ(repaired.value(kLinkKey).toInt(-1), 1);
 }
 
+
+namespace {
+
+// Opens the FIFO's other end, again and again, if the code under test is still blocked on it
+// after a while, so that a hang fails the test instead of stalling the run.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(QString path)
+        : m_thread([this, path = std::move(path)] {
+            std::unique_lock lock(m_mutex);
+            auto wait = std::chrono::milliseconds(5000);
+            while (!m_done.wait_for(lock, wait, [this] { return m_finished; })) {
+                m_fired = true;
+                wait = std::chrono::milliseconds(20);
+                const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+        })
+    {
+    }
+    ~FifoWatchdog() { finish(); }
+    bool finish()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_fired;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    bool m_fired = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST_F(Preferences, APathThatIsNoRegularFileIsNeitherReadNorWrittenAndSaidOnce)
+{
+    // A FIFO would block the first open until a writer came; a folder can hold no settings.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    ASSERT_TRUE(QDir().mkpath(fifo));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo + QStringLiteral("/zorvex-panel.json")).constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/zorvex-panel.json")));
+
+    for (const QString &where : {fifo, folder}) {
+        SCOPED_TRACE(where.toStdString());
+        platform::setPreferencesDirectory(where);
+        FifoWatchdog watchdog(platform::preferencesFilePath());
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey).has_value());
+        CFPreferencesSetAppValue(kLinkKey, QVariant(1));
+        EXPECT_FALSE(CFPreferencesAppSynchronize());
+        EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey).has_value());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(watchdog.finish()) << "blocked opening the preferences";
+        EXPECT_EQ(said.find("zorvex-panel:"), said.rfind("zorvex-panel:")) << "said once:\n" << said;
+        EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+        const QFileInfo after(platform::preferencesFilePath());
+        EXPECT_FALSE(after.isFile()) << "left as it was";
+    }
+}

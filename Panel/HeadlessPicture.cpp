@@ -1,0 +1,26 @@
+#include "HeadlessPicture.h"
+
+#include <QDir>
+
+namespace {
+
+std::unique_ptr<QTemporaryFile> createIn(const QString &folder)
+{
+    if (folder.isEmpty() || !QDir(folder).exists())
+        return nullptr;
+    auto file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral("zorvex-panel-XXXXXX.png")));
+    file->setAutoRemove(false);
+    // Created exclusively, mode 0600.
+    if (!file->open())
+        return nullptr;
+    return file;
+}
+
+} // namespace
+
+std::unique_ptr<QTemporaryFile> createHeadlessPictureFile()
+{
+    if (auto file = createIn(qEnvironmentVariable("XDG_RUNTIME_DIR")))
+        return file;
+    return createIn(QDir::tempPath());
+}
