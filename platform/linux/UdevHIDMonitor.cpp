@@ -1,5 +1,7 @@
 #include "UdevHIDMonitor.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,8 +32,15 @@ CFDictionary serviceMatchingProperties(const QVariantMap &hidProperties)
 bool nodeOpensReadWrite(const std::string &devnode)
 {
     const int fd = ::open(devnode.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        // The window only stays disabled; whoever started the panel learns why here.
+        const int error = errno;
+        std::fprintf(stderr,
+                     "zorvex-panel: cannot attach: %s does not open for reading and writing (%s); the "
+                     "interface's udev rule gives that access to the user at the seat\n",
+                     devnode.c_str(), std::strerror(error));
         return false;
+    }
     ::close(fd);
     return true;
 }
