@@ -209,8 +209,8 @@ panel_start_as() {
     PANEL_LOG=/out/panel-$SCENARIO.log
     mkdir -p /host/tmp/home-user && chown "$1" /host/tmp/home-user
     exec_as() {
-        exec chroot --userspec="$1" --groups=$AUDIO_GID /host /usr/bin/env -i \
-            PATH=/usr/bin:/bin HOME=/tmp/home-user LANG=C.UTF-8 DISPLAY="$DISPLAY" "$PANEL_BIN"
+        exec chroot /host /usr/bin/setpriv --reuid="${1%:*}" --regid="${1#*:}" --groups=$AUDIO_GID \
+            /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp/home-user LANG=C.UTF-8 DISPLAY="$DISPLAY" "$PANEL_BIN"
     }
     exec_as "$1" >> "$PANEL_LOG" 2>&1 &
     PANEL_PID=$!
@@ -252,8 +252,10 @@ ensure_attached() {
 
 # --- reading the state ----------------------------------------------------------------------------
 
-# The factory input level (0.59 of the range) on this card's -100..0 dB range, as amixer shows it.
+# The factory input level (0.59 of the range) on this card's -100..0 dB range, as amixer shows
+# it, and as the device's own 0..100 control holds it.
 FACTORY_INPUT_DB=-41.00
+FACTORY_INPUT_STEP=59
 # mixer_max 'CONTROL NAME' [mixer|gadget_mixer]: the control's top raw value.
 mixer_max() { "${2:-mixer}" cget "name=$1" 2>/dev/null | sed -n '/type=INTEGER/s/.*,max=\([-0-9]*\),.*/\1/p'; }
 # mixer_db SIMPLE-CONTROL: the first channel's level in dB, as amixer prints it (-41.00).

@@ -7,7 +7,8 @@ in_host xdotool mousemove $OUTPUT_FADER_1_X $FADER_TOP_Y mousedown 1
 moved_at=$(t)
 in_host xdotool mousemove $OUTPUT_FADER_1_X 120 mouseup 1
 check_within 30 '[ "$(mixer_value gadget_mixer "PCM Capture Volume")" != "$level_before" ]' \
-    "the output fader's move reached the device: $level_before -> $(mixer_value gadget_mixer 'PCM Capture Volume')"
+    "the output fader's move reached the device"
+log "the device's output level: $level_before -> $(mixer_value gadget_mixer 'PCM Capture Volume')"
 request=$(first_request_after "$moved_at" '21 01 0200 0500')
 check '[ -n "$request" ]' "a SET_CUR volume request to the playback feature unit is on the wire"
 [ -n "$request" ] && figure "fader move to the device's volume request: $request s"

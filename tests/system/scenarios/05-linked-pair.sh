@@ -12,7 +12,6 @@ check '[ "$(mixer_value mixer "Master Playback Volume")" = "100,100" ]' \
     "both Master channels at full before ($(mixer_value mixer 'Master Playback Volume'))"
 drag $OUTPUT_FADER_1_X $FADER_TOP_Y 110
 park_pointer
-check_within 30 '[ "$(mixer_value mixer "Master Playback Volume")" != "100,100" ]' \
-    "the fader moved the element ($(mixer_value mixer 'Master Playback Volume'))"
+check_within 30 '[ "$(mixer_value mixer "Master Playback Volume")" != "100,100" ]' "the fader moved the element"
 values=$(mixer_value mixer "Master Playback Volume")
 check '[ "${values%,*}" = "${values#*,}" ]' "both channels moved together: $values"
