@@ -11,9 +11,8 @@ PANEL_BIN=$BUILD_DIR/Panel/zorvex-panel
 G=/sys/kernel/config/usb_gadget/zorvex
 RUN=/host/run/zs                  # the tests' own corner of the chroot's /run
 PREFS=/host/tmp/home/.config/Orvanelle/zorvex-panel.json
-# The unprivileged user of the permission case, and the audio group that opens the card.
+# The unprivileged user of the permission case.
 USER_UID=1000
-AUDIO_GID=29
 
 t() { cut -d' ' -f1 /proc/uptime; }
 log() { echo "[$(t)] $*"; }
@@ -204,12 +203,25 @@ panel_start() {
     PANEL_PID=$!
     wait_for 180 'PANEL_WINDOW=$(window_id); [ -n "$PANEL_WINDOW" ]' || log "no panel window within 180 s"
 }
-# panel_start_as UID:GID - the same, as an unprivileged user in the audio group.
+# seat_acl SUBSYSTEM...|none: from the next plug on, nodes of these subsystems that are tagged
+# for uaccess get the unprivileged user's ACL, as logind's seat would give it (run from udev,
+# before the event goes out to listeners).
+seat_acl() {
+    rm -f /host/run/udev/rules.d/73-zs-seat-*.rules
+    for _s in "$@"; do
+        [ "$_s" = none ] && continue
+        echo "SUBSYSTEM==\"$_s\", TAG==\"uaccess\", RUN+=\"/usr/bin/setfacl -m u:$USER_UID:rw \$devnode\"" \
+            > "/host/run/udev/rules.d/73-zs-seat-$_s.rules"
+    done
+    udevadm control --reload
+}
+seat_acl_on() { for _n in "$@"; do in_host getfacl -n -p "$_n" 2>/dev/null | grep -q "^user:$USER_UID:rw" || return 1; done; }
+# panel_start_as UID:GID - the same, as an unprivileged user.
 panel_start_as() {
     PANEL_LOG=/out/panel-$SCENARIO.log
     mkdir -p /host/tmp/home-user && chown "$1" /host/tmp/home-user
     exec_as() {
-        exec chroot /host /usr/bin/setpriv --reuid="${1%:*}" --regid="${1#*:}" --groups=$AUDIO_GID \
+        exec chroot /host /usr/bin/setpriv --reuid="${1%:*}" --regid="${1#*:}" --clear-groups \
             /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp/home-user LANG=C.UTF-8 DISPLAY="$DISPLAY" "$PANEL_BIN"
     }
     exec_as "$1" >> "$PANEL_LOG" 2>&1 &
