@@ -153,6 +153,7 @@ gadget_create() {
 }
 
 card_present() { grep -q '\[Zorvex' /proc/asound/cards; }
+zorvex_card() { readlink /proc/asound/Zorvex | sed "s/^card//"; }
 # plug / unplug: the cable, then the card and the hidraw node coming and going.
 DEVICE_PLUGGED=0
 plug() {

@@ -7,7 +7,7 @@ seat_acl sound
 ensure_unplugged
 plug
 check '[ "$(stat -c %a /dev/hidraw0)" = 600 ] && ! seat_acl_on /dev/hidraw0' "the hidraw node is root's alone"
-check 'seat_acl_on /dev/snd/controlC*' "the card's nodes have the user's ACL"
+check 'seat_acl_on /dev/snd/controlC$(zorvex_card)' "the card's nodes have the user's ACL"
 panel_start_as $USER_UID:$USER_UID
 check_within 60 'grep -q "hidraw0" "$PANEL_LOG"' "stderr names the node it cannot open"
 log "stderr: $(grep hidraw "$PANEL_LOG" | head -1)"
