@@ -1,5 +1,7 @@
 #include "IOKitHID.h"
 
+#include "NotificationCenter.h"
+
 #include <algorithm>
 
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType type, CFIndex reportID,
@@ -7,7 +9,10 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType type, CFInd
 {
     if (!device)
         return kIOReturnBadArgument;
-    return device->setReport(type, reportID, report);
+    const IOReturn status = device->setReport(type, reportID, report);
+    if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput)
+        platform::NotificationCenter::defaultCenter().postNotification(IOHIDDeviceDidSetOutputReportNotification, device);
+    return status;
 }
 
 IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType type, CFIndex reportID,

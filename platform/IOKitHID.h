@@ -40,6 +40,10 @@ public:
 
 using IOHIDDeviceRef = IOHIDDevice *;
 
+// Posted on the default notification centre, on the sending thread, once an output report has
+// reached a device: what waits for the interface to have been told something listens for it.
+inline const QString IOHIDDeviceDidSetOutputReportNotification = QStringLiteral("IOHIDDeviceDidSetOutputReportNotification");
+
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType type, CFIndex reportID,
                               std::span<const std::uint8_t> report);
 // `pReportLength`: on entry the bytes offered (at most report.size()), on return the bytes read.

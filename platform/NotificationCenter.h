@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 inline const QString NSWorkspaceWillSleepNotification = QStringLiteral("NSWorkspaceWillSleepNotification");
@@ -28,6 +29,10 @@ public:
     void removeObserver(const void *observer, const QString &name, const void *object);
     void postNotification(const QString &name, const void *object = nullptr);
     std::size_t observerCount(const void *observer) const;
+    // Told when `name` gains its first observer (true) and loses its last (false), on the
+    // thread that added or removed it; a name observed already is told at once. One per name;
+    // an empty handler takes it away.
+    void setObservedHandler(const QString &name, std::function<void(bool observed)> handler);
 
 private:
     struct Observation {
@@ -36,8 +41,11 @@ private:
         const void *object;
         Handler handler;
     };
+    std::size_t countFor(const QString &name) const;
+
     mutable std::mutex m_mutex;
     std::vector<Observation> m_observations;
+    std::vector<std::pair<QString, std::function<void(bool)>>> m_observedHandlers;
 };
 
 } // namespace platform

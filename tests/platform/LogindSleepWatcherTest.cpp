@@ -1,37 +1,214 @@
+#include "IOKitHID.h"
 #include "LogindSleepWatcher.h"
 #include "NotificationCenter.h"
 
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
 using namespace linuxbackends;
 
 namespace {
 
-// Records the workspace centre's sleep and wake notifications while it lives.
-struct WorkspaceRecorder {
+// Stands in for logind on a private bus: records each Inhibit() call and hands out the write
+// end of a pipe, keeping the read end, which hangs up once every copy of the write end closed.
+class StandInLogind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    struct Lock {
+        QString what, who, mode;
+        int readEnd = -1;
+    };
+    std::vector<Lock> locks;
+
+    ~StandInLogind() override
+    {
+        for (const Lock &lock : locks)
+            ::close(lock.readEnd);
+    }
+
+    bool released(std::size_t index) const
+    {
+        pollfd p{locks.at(index).readEnd, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+    }
+
+public Q_SLOTS:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &who, const QString &, const QString &mode)
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        locks.push_back({what, who, mode, ends[0]});
+        const QDBusUnixFileDescriptor handed(ends[1]); // a duplicate
+        ::close(ends[1]);
+        return handed;
+    }
+};
+
+// A private message bus with the stand-in owning logind's name on its own connection, and a
+// second connection for the watcher, as the panel and logind are separate peers of one bus.
+class LogindOnPrivateBus : public ::testing::Test {
+protected:
+    QProcess daemon;
+    QString address;
+    StandInLogind logind;
+
+    void SetUp() override
+    {
+        daemon.start(QStringLiteral("dbus-daemon"),
+                     {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        ASSERT_TRUE(daemon.waitForStarted()) << "dbus-daemon is needed (Debian package dbus-daemon)";
+        ASSERT_TRUE(daemon.waitForReadyRead(10000));
+        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        QDBusConnection logindBus = QDBusConnection::connectToBus(address, QStringLiteral("logind"));
+        ASSERT_TRUE(logindBus.isConnected());
+        ASSERT_TRUE(logindBus.registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
+                                             QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(logindBus.registerService(QStringLiteral("org.freedesktop.login1")));
+    }
+
+    void TearDown() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("panel"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+        daemon.terminate();
+        daemon.waitForFinished();
+    }
+
+    QDBusConnection panelBus() { return QDBusConnection::connectToBus(address, QStringLiteral("panel")); }
+
+    void say(bool sleep)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
+                                                         QStringLiteral("org.freedesktop.login1.Manager"),
+                                                         QStringLiteral("PrepareForSleep"));
+        signal << sleep;
+        QDBusConnection(QStringLiteral("logind")).send(signal);
+    }
+
+    // The bus round trips take real time; the deadline only bounds a failure.
+    static bool settles(const std::function<bool()> &done)
+    {
+        const QDeadlineTimer deadline(10000);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return done();
+    }
+};
+
+// Stands in for the attached panel: observes will-sleep and did-wake, and records them.
+struct AttachedPanel {
     std::vector<QString> names;
 
-    WorkspaceRecorder()
+    AttachedPanel()
     {
         for (const QString &name : {NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification})
             platform::NotificationCenter::workspaceCenter().addObserver(
                 this, name, nullptr, [this](const QString &posted) { names.push_back(posted); });
     }
-    ~WorkspaceRecorder()
+    ~AttachedPanel() { detach(); }
+    void detach()
     {
         for (const QString &name : {NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification})
             platform::NotificationCenter::workspaceCenter().removeObserver(this, name, nullptr);
     }
 };
 
+// An interface that takes every report.
+struct AcceptingDevice final : IOHIDDevice {
+    IOReturn setReport(IOHIDReportType, CFIndex, std::span<const std::uint8_t>) override { return kIOReturnSuccess; }
+    IOReturn getReport(IOHIDReportType, CFIndex, std::span<std::uint8_t>, CFIndex &length) override
+    {
+        length = 0;
+        return kIOReturnSuccess;
+    }
+    std::optional<QVariant> property(const QString &) const override { return std::nullopt; }
+};
+
+void sendCommand(AcceptingDevice &device)
+{
+    const std::array<std::uint8_t, 27> command{};
+    ASSERT_EQ(IOHIDDeviceSetReport(&device, kIOHIDReportTypeOutput, 0, command), kIOReturnSuccess);
+}
+
 } // namespace
 
-TEST(LogindSleepWatcher, PrepareForSleepPostsWillSleepAndItsEndDidWake)
+TEST_F(LogindOnPrivateBus, PrepareForSleepPostsWillSleepAndItsEndDidWake)
 {
-    WorkspaceRecorder recorder;
-    LogindSleepWatcher watcher;
+    AttachedPanel panel;
+    LogindSleepWatcher watcher(panelBus());
+    ASSERT_TRUE(watcher.listening());
+    say(true);
+    ASSERT_TRUE(settles([&] { return panel.names.size() == 1; }));
+    say(false);
+    ASSERT_TRUE(settles([&] { return panel.names.size() == 2; }));
+    const std::vector<QString> expected{NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification};
+    EXPECT_EQ(panel.names, expected);
+}
+
+TEST_F(LogindOnPrivateBus, WhileAttachedADelayLockIsHeldUntilTheFirstCommandAfterWillSleepAndTakenAgainAfterWake)
+{
+    LogindSleepWatcher watcher(panelBus());
+    AcceptingDevice device;
+    sendCommand(device);
+    EXPECT_TRUE(logind.locks.empty()) << "no lock before anyone waits for the sleep";
+
+    auto panel = std::make_unique<AttachedPanel>();
+    ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+    ASSERT_EQ(logind.locks.size(), 1u);
+    EXPECT_EQ(logind.locks[0].what, QStringLiteral("sleep"));
+    EXPECT_EQ(logind.locks[0].mode, QStringLiteral("delay"));
+    sendCommand(device);
+    EXPECT_FALSE(logind.released(0)) << "a command while awake is not the one the sleep waits for";
+
+    watcher.prepareForSleep(true);
+    EXPECT_FALSE(logind.released(0)) << "held until the interface has been told";
+    sendCommand(device);
+    EXPECT_FALSE(watcher.inhibiting());
+    EXPECT_TRUE(settles([&] { return logind.released(0); }));
+    sendCommand(device);
+    EXPECT_EQ(logind.locks.size(), 1u) << "the commands that follow take none";
+
+    watcher.prepareForSleep(false);
+    ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+    ASSERT_EQ(logind.locks.size(), 2u);
+    EXPECT_FALSE(logind.released(1));
+
+    panel->detach();
+    EXPECT_FALSE(watcher.inhibiting());
+    EXPECT_TRUE(settles([&] { return logind.released(1); })) << "a detached panel has nothing to tell";
     watcher.prepareForSleep(true);
     watcher.prepareForSleep(false);
-    const std::vector<QString> expected{NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification};
-    EXPECT_EQ(recorder.names, expected) << "nothing else is posted, not even when it starts listening";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logind.locks.size(), 2u);
 }
+
+TEST_F(LogindOnPrivateBus, DetachingWhileGoingToSleepReleasesAndTheWatchersEndClosesItsLock)
+{
+    {
+        LogindSleepWatcher watcher(panelBus());
+        AttachedPanel panel;
+        ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+        watcher.prepareForSleep(true);
+        panel.detach();
+        EXPECT_TRUE(settles([&] { return logind.released(0); }));
+        watcher.prepareForSleep(false);
+        AttachedPanel again;
+        ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+    }
+    EXPECT_TRUE(settles([&] { return logind.released(1); }));
+    AttachedPanel afterwards;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logind.locks.size(), 2u) << "a destroyed watcher no longer listens for attaching";
+}
+
+#include "LogindSleepWatcherTest.moc"
