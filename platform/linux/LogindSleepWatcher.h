@@ -33,7 +33,7 @@ public:
     // Whether a sleep delay inhibitor is held.
     bool inhibiting() const { return m_inhibitor.isValid(); }
 
-public Q_SLOTS:
+public slots:
     // `start`: true as the system is about to sleep, false once it has woken.
     void prepareForSleep(bool start);
 

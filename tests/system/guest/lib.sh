@@ -4,9 +4,9 @@
 
 zs_value() { sed -n "s/.*zs\.$1=\([^ ]*\).*/\1/p" /proc/cmdline; }
 SYSTEM_DIR=$(zs_value dir)        # tests/system of the sources
-BUILD_DIR=$(zs_value build)       # the build folder, with Panel/zorvex-panel
+BUILD_DIR=$(zs_value build)       # the build folder, with Panel/zorvex-panel and packaging/70-zorvex.rules
 CACHE_DIR=$(zs_value cache)       # kernel, udev, ctladd
-PROJECT_DIR=$(zs_value project)   # the sources (packaging/70-zorvex.rules)
+PROJECT_DIR=$(zs_value project)   # the sources
 PANEL_BIN=$BUILD_DIR/Panel/zorvex-panel
 G=/sys/kernel/config/usb_gadget/zorvex
 RUN=/host/run/zs                  # the tests' own corner of the chroot's /run
@@ -87,7 +87,7 @@ load_modules() {
 # udevd from the udev package in the cache, with its rules and the project's own rule.
 udevd_start() {
     cp "/hostraw$CACHE_DIR"/udevroot/lib/udev/rules.d/*.rules /host/run/udev/rules.d/
-    cp "/hostraw$PROJECT_DIR/packaging/70-zorvex.rules" /host/run/udev/rules.d/
+    cp "/hostraw$BUILD_DIR/packaging/70-zorvex.rules" /host/run/udev/rules.d/
     ln -s "$CACHE_DIR/udevroot/bin/udevadm" "$RUN/systemd-udevd"
     ln -s "$CACHE_DIR/udevroot/bin/udevadm" "$RUN/udevadm"
     in_host /run/zs/systemd-udevd --daemon --resolve-names=never > /out/udevd.log 2>&1
