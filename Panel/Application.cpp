@@ -6,6 +6,7 @@
 #include "Desktop.h"
 #include "HeadlessPicture.h"
 #include "LogindSleepWatcher.h"
+#include "PanelResources.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
 #include "TerminationSignals.h"
@@ -20,11 +21,6 @@
 #include <cstdio>
 #include <memory>
 
-void initPanelResources()
-{
-    Q_INIT_RESOURCE(panel);
-}
-
 namespace {
 
 // Long enough for a connected interface to attach first: one second's settling pause, then up
@@ -36,6 +32,53 @@ bool displayAvailable()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
+
+// What the panel runs on, chosen once for the process: the simulated interface or the system's
+// own. Made before the window and destroyed after it; its destructor fixes the teardown order.
+class Backends {
+public:
+    explicit Backends(bool simulate)
+    {
+        if (simulate) {
+            // Behind the same platform calls as the real system, and plugged in before the
+            // window wakes, as a connected interface is at start-up.
+            m_simulatedAudio = std::make_unique<sim::SimAudioSystem>();
+            SetAudioHardwareBackend(m_simulatedAudio.get());
+            m_simulatedBus = std::make_unique<sim::SimUSBBus>(m_simulatedAudio.get());
+            m_simulatedBus->plug();
+        } else {
+            // ALSA cards, hidraw nodes followed by udev, logind's sleep and wake. They publish
+            // what is present before the window wakes, so that a connected interface is found
+            // at start-up.
+            m_systemAudio = std::make_unique<linuxbackends::AlsaAudioBackend>();
+            SetAudioHardwareBackend(m_systemAudio.get());
+            m_systemHID = std::make_unique<linuxbackends::UdevHIDMonitor>();
+            m_systemSleep = std::make_unique<linuxbackends::LogindSleepWatcher>();
+        }
+    }
+
+    ~Backends()
+    {
+        // Devices leave before the audio system that carries them, and no platform call may
+        // reach an audio backend once it is gone.
+        m_simulatedBus.reset();
+        m_systemSleep.reset();
+        m_systemHID.reset();
+        SetAudioHardwareBackend(nullptr);
+        m_systemAudio.reset();
+        m_simulatedAudio.reset();
+    }
+
+    Backends(const Backends &) = delete;
+    Backends &operator=(const Backends &) = delete;
+
+private:
+    std::unique_ptr<sim::SimAudioSystem> m_simulatedAudio;
+    std::unique_ptr<sim::SimUSBBus> m_simulatedBus;
+    std::unique_ptr<linuxbackends::AlsaAudioBackend> m_systemAudio;
+    std::unique_ptr<linuxbackends::UdevHIDMonitor> m_systemHID;
+    std::unique_ptr<linuxbackends::LogindSleepWatcher> m_systemSleep;
+};
 
 } // namespace
 
@@ -92,28 +135,7 @@ int NSApplicationMain(int argc, char **argv)
         session.listen();
     }
 
-    // The simulated interface sits behind the same platform calls as the real system and is
-    // plugged in before the window wakes, as a connected interface is at start-up.
-    std::unique_ptr<sim::SimAudioSystem> simulatedAudio;
-    std::unique_ptr<sim::SimUSBBus> simulatedBus;
-    // Otherwise the system's own: ALSA cards, hidraw nodes followed by udev, logind's sleep
-    // and wake. They publish what is present before the window wakes, so that a connected
-    // interface is found at start-up.
-    std::unique_ptr<linuxbackends::AlsaAudioBackend> systemAudio;
-    std::unique_ptr<linuxbackends::UdevHIDMonitor> systemHID;
-    std::unique_ptr<linuxbackends::LogindSleepWatcher> systemSleep;
-    if (parser.isSet(simulate)) {
-        simulatedAudio = std::make_unique<sim::SimAudioSystem>();
-        SetAudioHardwareBackend(simulatedAudio.get());
-        simulatedBus = std::make_unique<sim::SimUSBBus>(simulatedAudio.get());
-        simulatedBus->plug();
-    } else {
-        systemAudio = std::make_unique<linuxbackends::AlsaAudioBackend>();
-        SetAudioHardwareBackend(systemAudio.get());
-        systemHID = std::make_unique<linuxbackends::UdevHIDMonitor>();
-        systemSleep = std::make_unique<linuxbackends::LogindSleepWatcher>();
-    }
-
+    const Backends backends(parser.isSet(simulate));
     ATolvane panel;
     setUpMainWindow(panel);
     QObject::connect(&session, &SessionInstance::activationRequested, &panel, [&panel] { activateWindow(panel); });
@@ -126,7 +148,6 @@ int NSApplicationMain(int argc, char **argv)
     panel.show();
     panel.applicationDidFinishLaunching();
 
-    int status = 0;
     if (!shotPath.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMilliseconds, &panel, [&] {
             const QImage picture = panel.grab().toImage();
@@ -139,11 +160,5 @@ int NSApplicationMain(int argc, char **argv)
             app.exit(saved ? 0 : 1);
         });
     }
-    status = app.exec();
-    simulatedBus.reset();
-    systemSleep.reset();
-    systemHID.reset();
-    SetAudioHardwareBackend(nullptr);
-    systemAudio.reset();
-    return status;
+    return app.exec();
 }

@@ -1,6 +1,6 @@
 #include "Desktop.h"
 
-#include "Application.h"
+#include "PanelResources.h"
 #include "Logging.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 
 #include "ATolvane.h"
 #include "TestDoubles.h"
-#include "Application.h"
+#include "PanelResources.h"
 #include "CoreAudio.h"
 #include "SimAudio.h"
 

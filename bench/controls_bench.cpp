@@ -1,7 +1,7 @@
 // The controls' hot paths: darkening a key picture, and one fader move from the new value to
 // the end of the repaint it causes.
 #include "ARoundButtonSlider.h"
-#include "Application.h"
+#include "PanelResources.h"
 #include "QVDarkenedImage.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -42,6 +43,20 @@ struct Program {
 };
 
 } // namespace
+
+TEST(Application, RendersTheSimulatedPanelIntoTheNamedPictureAndExits)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("panel.png"));
+    Program program({QStringLiteral("--simulate"), QStringLiteral("--screenshot"), path});
+    // The picture waits for the interface to attach: a second's settling and the audio devices.
+    ASSERT_TRUE(program.process.waitForFinished(30000)) << "still running";
+    EXPECT_EQ(program.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.process.exitCode(), 0) << program.process.readAllStandardError().constData();
+    const QImage picture(path);
+    ASSERT_FALSE(picture.isNull()) << "no PNG at " << path.toStdString();
+    EXPECT_EQ(picture.size(), QSize(466, 350)) << "the window's fixed size";
+}
 
 TEST(Application, AnEmptyScreenshotNameIsAnErrorAndEndsTheProgram)
 {

@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "PanelResources.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

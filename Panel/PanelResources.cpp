@@ -1,0 +1,8 @@
+#include "PanelResources.h"
+
+#include <QtGlobal>
+
+void initPanelResources()
+{
+    Q_INIT_RESOURCE(panel);
+}
