@@ -131,22 +131,33 @@ QImage QVShapedButton::pictureForScreen(const QImage &picture, const QString &na
     return picture;
 }
 
+const QImage &QVShapedButton::paintedPicture(bool alternate, bool darkened) const
+{
+    const bool useAlternate = alternate && !fAlternateImage.isNull();
+    const QImage &source = useAlternate ? fAlternateImage : fImage;
+    const QString &name = useAlternate ? fAlternateImageName : fImageName;
+    QColor highlight = palette().color(QPalette::Active, QPalette::Light);
+    highlight.setAlphaF(0.5f);
+    const qreal ratio = devicePixelRatioF();
+    PaintedPicture &p = fPainted;
+    if (p.source == source.cacheKey() && p.name == name && p.ratio == ratio && p.darkened == darkened
+        && p.highlight == highlight.rgba())
+        return p.picture;
+    QImage picture = pictureForScreen(source, name);
+    if (darkened && !picture.isNull()) {
+        const qreal density = picture.devicePixelRatio();
+        // Pixel for pixel, so a double-density picture keeps its density.
+        picture = darkenedImageWithColor(picture, QSizeF(picture.size()), highlight);
+        picture.setDevicePixelRatio(density);
+    }
+    p = {source.cacheKey(), name, ratio, darkened, highlight.rgba(), picture};
+    return p.picture;
+}
+
 void QVShapedButton::paintEvent(QPaintEvent *)
 {
     const ImageChoice choice = chooseImage(isEnabled(), isDown(), isCheckable(), isChecked());
-    QImage picture;
-    if (choice.alternate && !fAlternateImage.isNull())
-        picture = pictureForScreen(fAlternateImage, fAlternateImageName);
-    else
-        picture = pictureForScreen(fImage, fImageName);
-    if (choice.darkened && !picture.isNull()) {
-        const qreal ratio = picture.devicePixelRatio();
-        QColor highlight = palette().color(QPalette::Active, QPalette::Light);
-        highlight.setAlphaF(0.5f);
-        // Pixel for pixel, so a double-density picture keeps its density.
-        picture = darkenedImageWithColor(picture, QSizeF(picture.size()), highlight);
-        picture.setDevicePixelRatio(ratio);
-    }
+    const QImage &picture = paintedPicture(choice.alternate, choice.darkened);
     if (picture.isNull())
         return;
     QPainter painter(this);

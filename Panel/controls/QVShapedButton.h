@@ -70,6 +70,8 @@ protected:
 private:
     void installAlternateImage(const QImage &image, const QString &name);
     QImage pictureForScreen(const QImage &picture, const QString &name) const;
+    // What one paint draws, decoded and darkened once for as long as its inputs stay the same.
+    const QImage &paintedPicture(bool alternate, bool darkened) const;
     void updateMask();
 
     QImage fImage;
@@ -80,4 +82,14 @@ private:
     QImage fHitBitmap;
     std::optional<QString> imageBaseName_;
     bool fAwaitsAwake = false;
+
+    struct PaintedPicture {
+        qint64 source = 0; // the cache key of the picture it was made from
+        QString name;
+        qreal ratio = 0;
+        bool darkened = false;
+        QRgb highlight = 0;
+        QImage picture;
+    };
+    mutable PaintedPicture fPainted;
 };
