@@ -172,16 +172,27 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
     IOObjectRelease(held);
 }
 
+namespace {
+
+// The one detach sequence, whichever notice brought it: the window first, then the device's
+// listeners and observers, then the HID handle.
+void detachPanel(ATolvane *panel)
+{
+    panel->disableControls();
+    panel->unhookProperty();
+    if (panel->HIDInterface())
+        panel->setHIDInterface(nullptr);
+}
+
+} // namespace
+
 void PanelServiceInterest(void *refcon, io_service_t, natural_t messageType, void *)
 {
     auto *panel = static_cast<ATolvane *>(refcon);
     if (!panel || messageType != kIOMessageServiceIsTerminated)
         return;
     const bool wasAttached = panel->isAttached();
-    panel->disableControls();
-    panel->unhookProperty();
-    if (panel->HIDInterface())
-        panel->setHIDInterface(nullptr);
+    detachPanel(panel);
     if (wasAttached)
         qCInfo(lcDiscovery, "detached from the Zorvex");
     panel->explainState();
@@ -196,9 +207,6 @@ void PanelHIDDeviceRemoved(void *context, IOReturn, void *, IOHIDDeviceRef devic
     panel->setReportedInterface(nullptr);
     panel->noteUserClientRefused(false);
     qCInfo(lcDiscovery, "the Zorvex was disconnected");
-    panel->disableControls();
-    panel->unhookProperty();
-    if (panel->HIDInterface())
-        panel->setHIDInterface(nullptr);
+    detachPanel(panel);
     panel->explainState();
 }
