@@ -1,6 +1,7 @@
 #include "ATolvane.h"
 
 #include "CoreAudio.h"
+#include "PanelGlobals.h"
 #include "PanelTables.h"
 
 #include <QThread>
@@ -23,20 +24,21 @@ namespace {
 const std::string kDeviceName = "Zorvex";
 }
 
-UInt32 ATolvane::detectAudioDeviceID()
+OSStatus forEachAudioDeviceNamed(const std::string &wanted, const std::function<void(AudioDeviceID)> &found)
 {
     UInt32 size = 0;
-    if (AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr) != noErr)
-        return 0;
+    if (const OSStatus status = AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr);
+        status != noErr)
+        return status;
     // Whole ids only, whatever size the system reports.
     std::vector<AudioDeviceID> devices(size / sizeof(AudioDeviceID));
     if (devices.empty())
-        return 0;
+        return noErr;
     size = static_cast<UInt32>(devices.size() * sizeof(AudioDeviceID));
-    if (AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, std::as_writable_bytes(std::span(devices)))
-            != noErr
-        || size < sizeof(AudioDeviceID))
-        return 0;
+    if (const OSStatus status = AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size,
+                                                         std::as_writable_bytes(std::span(devices)));
+        status != noErr)
+        return status;
     devices.resize(size / sizeof(AudioDeviceID));
 
     for (AudioDeviceID device : devices) {
@@ -44,14 +46,18 @@ UInt32 ATolvane::detectAudioDeviceID()
         UInt32 nameSize = sizeof(CFStringRef);
         if (AudioDeviceGetProperty(device, kAudioPropertyWildcardChannel, 0, kAudioDevicePropertyDeviceNameCFString,
                                    &nameSize, &name)
-                != noErr
-            || !name)
-            continue;
-        // Every device of that exact name is classified; a later one overwrites an earlier
-        // one's side.
-        if (*name == kDeviceName)
-            detectAudioDeviceIDSub(device);
+                == noErr
+            && name && *name == wanted)
+            found(device);
     }
+    return noErr;
+}
+
+UInt32 ATolvane::detectAudioDeviceID()
+{
+    // Every device of that exact name is classified; a later one overwrites an earlier one's
+    // side.
+    (void)forEachAudioDeviceNamed(kDeviceName, [this](AudioDeviceID device) { detectAudioDeviceIDSub(device); });
     return 0;
 }
 

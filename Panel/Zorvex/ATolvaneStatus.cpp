@@ -3,6 +3,7 @@
 #include "AStatusLine.h"
 #include "CoreAudio.h"
 #include "Logging.h"
+#include "PanelGlobals.h"
 
 #include <QTimer>
 #include <vector>
@@ -18,30 +19,11 @@ const std::string kCardName = "Zorvex";
 // Whether the audio system lists a device of the interface's name.
 bool soundCardPresent()
 {
-    UInt32 size = 0;
-    const OSStatus status = AudioHardwareGetPropertyInfo(kAudioHardwarePropertyDevices, &size, nullptr);
-    if (status != noErr) {
+    bool present = false;
+    const OSStatus status = forEachAudioDeviceNamed(kCardName, [&present](AudioDeviceID) { present = true; });
+    if (status != noErr)
         qCWarning(lcAudio, "no audio system answers (status %d): is the sound server running?", status);
-        return false;
-    }
-    std::vector<AudioDeviceID> devices(size / sizeof(AudioDeviceID));
-    if (devices.empty())
-        return false;
-    size = static_cast<UInt32>(devices.size() * sizeof(AudioDeviceID));
-    if (AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, std::as_writable_bytes(std::span(devices)))
-        != noErr)
-        return false;
-    devices.resize(size / sizeof(AudioDeviceID));
-    for (AudioDeviceID device : devices) {
-        CFStringRef name;
-        UInt32 nameSize = sizeof(CFStringRef);
-        if (AudioDeviceGetProperty(device, kAudioPropertyWildcardChannel, 0, kAudioDevicePropertyDeviceNameCFString,
-                                   &nameSize, &name)
-                == noErr
-            && name && *name == kCardName)
-            return true;
-    }
-    return false;
+    return present;
 }
 
 } // namespace

@@ -1,9 +1,16 @@
 #pragma once
 
+#include "CoreAudioTypes.h"
 #include "IOKit.h"
 #include "IOKitHID.h"
 
+#include <functional>
 #include <mutex>
+#include <string>
+
+// Calls `found` for each audio device of exactly that name, in the system's order. The status
+// of a device list that could not be read; a device whose name does not read is passed over.
+OSStatus forEachAudioDeviceNamed(const std::string &wanted, const std::function<void(AudioDeviceID)> &found);
 
 // The interface's HID device, borrowed from whoever found it. Read and changed only under
 // gHIDReportLock, which is also held across each report exchange.

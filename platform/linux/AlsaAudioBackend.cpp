@@ -276,31 +276,34 @@ OSStatus AlsaAudioBackend::deviceSetProperty(AudioDeviceID device, UInt32 channe
 
 // ---- streams ----
 
-AlsaCard *AlsaAudioBackend::findStreamCard(const StreamSide &side)
+std::optional<AlsaAudioBackend::StreamCard> AlsaAudioBackend::findStreamCard(AudioStreamID stream)
 {
-    AlsaCard *card = findCard(side.device);
-    return card && card->hasSide(side.direction) ? card : nullptr;
+    const std::optional<StreamSide> side = sideForStreamId(stream);
+    if (!side)
+        return std::nullopt;
+    AlsaCard *card = findCard(side->device);
+    if (!card || !card->hasSide(side->direction))
+        return std::nullopt;
+    return StreamCard{card, *side};
 }
 
 OSStatus AlsaAudioBackend::streamGetProperty(AudioStreamID stream, UInt32, AudioPropertyID property, UInt32 &ioSize,
                                              std::span<std::byte> outData)
 {
-    const std::optional<StreamSide> side = sideForStreamId(stream);
-    if (!side)
-        return kAudioHardwareBadStreamError;
     std::lock_guard lock(m_stateMutex);
-    AlsaCard *card = findStreamCard(*side);
-    if (!card)
+    const std::optional<StreamCard> found = findStreamCard(stream);
+    if (!found)
         return kAudioHardwareBadStreamError;
+    const auto [card, side] = *found;
     if (property == kAudioStreamPropertyDirection)
-        return putValue(side->direction, ioSize, outData);
+        return putValue(side.direction, ioSize, outData);
     if (property == kAudioStreamPropertyPhysicalFormat) {
         if (ioSize < sizeof(AudioStreamBasicDescription))
             return kAudioHardwareBadPropertySizeError;
-        const std::optional<UInt32> rate = sideRate(*card, side->direction);
+        const std::optional<UInt32> rate = sideRate(*card, side.direction);
         if (!rate)
             return kAudioHardwareNotRunningError;
-        return putValue(card->formatAt(side->direction, *rate), ioSize, outData);
+        return putValue(card->formatAt(side.direction, *rate), ioSize, outData);
     }
     return kAudioHardwareUnknownPropertyError;
 }
@@ -308,20 +311,18 @@ OSStatus AlsaAudioBackend::streamGetProperty(AudioStreamID stream, UInt32, Audio
 OSStatus AlsaAudioBackend::streamSetProperty(AudioStreamID stream, UInt32, AudioPropertyID property,
                                              std::span<const std::byte> data)
 {
-    const std::optional<StreamSide> side = sideForStreamId(stream);
-    if (!side)
-        return kAudioHardwareBadStreamError;
     std::lock_guard lock(m_stateMutex);
-    AlsaCard *card = findStreamCard(*side);
-    if (!card)
+    const std::optional<StreamCard> found = findStreamCard(stream);
+    if (!found)
         return kAudioHardwareBadStreamError;
+    const auto [card, side] = *found;
     if (property != kAudioStreamPropertyPhysicalFormat)
         return kAudioHardwareIllegalOperationError;
     const std::optional<AudioStreamBasicDescription> format = readValue<AudioStreamBasicDescription>(data);
     if (!format)
         return kAudioHardwareBadPropertySizeError;
     std::vector<AudioStreamBasicDescription> formats;
-    if (const OSStatus status = card->physicalFormats(side->direction, formats); status != noErr)
+    if (const OSStatus status = card->physicalFormats(side.direction, formats); status != noErr)
         return status;
     if (!acceptsFormat(formats, *format))
         return kAudioDeviceUnsupportedFormatError;

@@ -81,7 +81,13 @@ private:
     void refreshCards();
     AlsaCard *findCard(AudioDeviceID device);
     // With the state lock held: the card behind a stream, while it still carries that side.
-    AlsaCard *findStreamCard(const StreamSide &side);
+    struct StreamCard {
+        AlsaCard *card = nullptr;
+        StreamSide side;
+    };
+    // The card carrying a stream and which side of it the stream is; nothing for an id that
+    // names no stream of a present card. Under m_stateMutex.
+    std::optional<StreamCard> findStreamCard(AudioStreamID stream);
     AlsaCard *findSide(AudioDeviceID device, Boolean isInput, OSStatus &status);
     std::vector<AudioDeviceID> deviceIds() const;
     // Under m_stateMutex: the rate the card's side runs at or will be opened at.

@@ -7,17 +7,30 @@ namespace sim {
 
 SimHIDDevice::SimHIDDevice(HIDIdentity identity) : m_identity(std::move(identity)) {}
 
-IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::span<const std::uint8_t> report)
+std::unique_lock<std::mutex> SimHIDDevice::answerAfterLatency() const
 {
     std::chrono::microseconds latency;
     {
         std::lock_guard lock(m_mutex);
         latency = m_latency;
     }
+    // Outside the lock, so that a slow answer does not hold up the test's own queries.
     if (latency.count() > 0)
         std::this_thread::sleep_for(latency);
-    std::lock_guard lock(m_mutex);
-    const IOReturn status = !m_connected ? kIOReturnNoDevice : m_refuseOutput ? kIOReturnNotResponding : kIOReturnSuccess;
+    return std::unique_lock(m_mutex);
+}
+
+IOReturn SimHIDDevice::answerStatus(bool refused) const
+{
+    if (!m_connected)
+        return kIOReturnNoDevice;
+    return refused ? kIOReturnNotResponding : kIOReturnSuccess;
+}
+
+IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::span<const std::uint8_t> report)
+{
+    const auto lock = answerAfterLatency();
+    const IOReturn status = answerStatus(m_refuseOutput);
     m_reports.push_back({type, reportID, {report.begin(), report.end()}, status});
     if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput) {
         if (const auto write = zorvex::parseVendorCommand(report))
@@ -29,15 +42,8 @@ IOReturn SimHIDDevice::setReport(IOHIDReportType type, CFIndex reportID, std::sp
 IOReturn SimHIDDevice::getReport(IOHIDReportType type, CFIndex reportID, std::span<std::uint8_t> report,
                                  CFIndex &length)
 {
-    std::chrono::microseconds latency;
-    {
-        std::lock_guard lock(m_mutex);
-        latency = m_latency;
-    }
-    if (latency.count() > 0)
-        std::this_thread::sleep_for(latency);
-    std::lock_guard lock(m_mutex);
-    const IOReturn status = !m_connected ? kIOReturnNoDevice : m_refuseInput ? kIOReturnNotResponding : kIOReturnSuccess;
+    const auto lock = answerAfterLatency();
+    const IOReturn status = answerStatus(m_refuseInput);
     m_reports.push_back({type, reportID, std::vector<std::uint8_t>(report.size(), 0), status});
     length = 0;
     if (status != kIOReturnSuccess)

@@ -54,6 +54,10 @@ public:
     void clear();
 
 private:
+    // Waits the device's latency, then holds its lock for the answer.
+    std::unique_lock<std::mutex> answerAfterLatency() const;
+    IOReturn answerStatus(bool refused) const;
+
     HIDIdentity m_identity;
     mutable std::mutex m_mutex;
     std::vector<std::uint8_t> m_reply = std::vector<std::uint8_t>(zorvex::kReplyLength, 0);
