@@ -1,6 +1,7 @@
 #include "AlsaAudioBackend.h"
 #include "AlsaMapping.h"
 #include "CoreAudio.h"
+#include "CountingListener.h"
 #include "LinuxStatus.h"
 
 #include <alsa/asoundlib.h>
@@ -169,23 +170,6 @@ TEST(MixerChanges, EachChangedLevelTellsItsPropertiesAndTheMasters)
     EXPECT_EQ(readable[0], (PropertyChange{d, 1, 0, kAudioDevicePropertyVolumeScalar}));
     EXPECT_EQ(readable[4], (PropertyChange{d, 0, 0, kAudioDevicePropertyMute}));
 }
-
-namespace {
-
-struct Counter {
-    std::atomic<int> calls{0};
-    PropertyChange last;
-};
-
-OSStatus countingListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property, void *data)
-{
-    auto *counter = static_cast<Counter *>(data);
-    counter->last = {device, channel, isInput, property};
-    ++counter->calls;
-    return noErr;
-}
-
-} // namespace
 
 // ---- the backend on a machine without sound cards ----
 

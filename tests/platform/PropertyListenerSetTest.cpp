@@ -1,3 +1,4 @@
+#include "CountingListener.h"
 #include "PropertyListenerSet.h"
 
 #include <atomic>
@@ -11,19 +12,6 @@ using platform::PropertyChange;
 using platform::PropertyListenerSet;
 
 namespace {
-
-struct Counter {
-    std::atomic<int> calls{0};
-    PropertyChange last;
-};
-
-OSStatus countingListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property, void *data)
-{
-    auto *counter = static_cast<Counter *>(data);
-    counter->last = {device, channel, isInput, property};
-    ++counter->calls;
-    return noErr;
-}
 
 // Holds the notification thread inside the listener until the test lets it go.
 struct Gate {
