@@ -13,10 +13,10 @@
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
-#include <QSessionManager>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -98,9 +98,9 @@ int NSApplicationMain(int argc, char **argv)
     parser.addVersionOption();
     const QCommandLineOption simulate(QStringLiteral("simulate"),
                                       QStringLiteral("Run on a simulated interface instead of the real one."));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"), QStringLiteral("Render the window into <file> (PNG) and exit."),
-        QStringLiteral("file"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Render the window into <file> (PNG) and exit."),
+                                        QStringLiteral("file"));
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
@@ -144,15 +144,16 @@ int NSApplicationMain(int argc, char **argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });
     // The desktop session is ending: the session manager may end the process at any moment
     // after this, so quit now, through the same path.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [](QSessionManager &) { QCoreApplication::quit(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [](QSessionManager &) { QCoreApplication::quit(); });
     panel.show();
     panel.applicationDidFinishLaunching();
 
     if (!shotPath.isEmpty()) {
         QTimer::singleShot(kScreenshotDelayMilliseconds, &panel, [&] {
             const QImage picture = panel.grab().toImage();
-            const bool saved = shotFile ? picture.save(shotFile.get(), "PNG") && shotFile->flush()
-                                        : picture.save(shotPath, "PNG");
+            const bool saved
+                = shotFile ? picture.save(shotFile.get(), "PNG") && shotFile->flush() : picture.save(shotPath, "PNG");
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
             else

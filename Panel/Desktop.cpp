@@ -1,7 +1,7 @@
 #include "Desktop.h"
 
-#include "PanelResources.h"
 #include "Logging.h"
+#include "PanelResources.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,7 +52,9 @@ void activateWindow(QWidget &window)
     window.activateWindow();
 }
 
-SessionInstance::SessionInstance(QString socketPath, QObject *parent) : QObject(parent), m_path(std::move(socketPath))
+SessionInstance::SessionInstance(QString socketPath, QObject *parent)
+    : QObject(parent)
+    , m_path(std::move(socketPath))
 {
 }
 
@@ -81,7 +83,8 @@ bool SessionInstance::activateRunning()
         return false;
     // The running panel answers once it has shown itself.
     const bool answered = socket.waitForReadyRead(kAnswerMilliseconds) && socket.readLine() == "ok\n";
-    qCInfo(lcSession) << "a panel runs in this session at" << m_path << (answered ? "and came forward" : "but did not answer");
+    qCInfo(lcSession) << "a panel runs in this session at" << m_path
+                      << (answered ? "and came forward" : "but did not answer");
     return answered;
 }
 

@@ -32,7 +32,8 @@ void closePipe()
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject *parent)
+    : QObject(parent)
 {
     if (gPipe[0] >= 0 || ::pipe2(gPipe.data(), O_CLOEXEC | O_NONBLOCK) != 0)
         return;

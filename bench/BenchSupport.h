@@ -5,10 +5,10 @@
 // benchmarks on the off-screen platform and prints a one-line summary from their figures.
 
 #include "ATolvane.h"
-#include "TestDoubles.h"
-#include "PanelResources.h"
 #include "CoreAudio.h"
+#include "PanelResources.h"
 #include "SimAudio.h"
+#include "TestDoubles.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

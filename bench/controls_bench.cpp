@@ -109,8 +109,8 @@ void BM_FaderValueChange(benchmark::State &state)
     }
     const double paints = static_cast<double>(stage.painted.paints);
     state.counters["painted_px"] = paints > 0 ? static_cast<double>(stage.painted.area) / paints : 0.0;
-    state.counters["painted_share"] =
-        paints > 0 ? static_cast<double>(stage.painted.area) / paints / stage.sliderArea() : 0.0;
+    state.counters["painted_share"]
+        = paints > 0 ? static_cast<double>(stage.painted.area) / paints / stage.sliderArea() : 0.0;
 }
 BENCHMARK(BM_FaderValueChange);
 
@@ -142,8 +142,8 @@ public:
 
 double nanoseconds(const benchmark::BenchmarkReporter::Run &run)
 {
-    return run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
-           benchmark::GetTimeUnitMultiplier(run.time_unit);
+    return run.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond)
+        / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 
 } // namespace
@@ -164,8 +164,9 @@ int main(int argc, char **argv)
     if (find("BM_DarkenedImage512") != r.end() && find("BM_Memcpy512") != r.end()) {
         const double dark = nanoseconds(find("BM_DarkenedImage512")->second);
         const double copy = nanoseconds(find("BM_Memcpy512")->second);
-        std::printf("darkenedImageWithColor 512x512: %.1f us, memcpy of the same bytes: %.1f us, ratio %.2fx (aim: 3x)\n",
-                    dark / 1000, copy / 1000, dark / copy);
+        std::printf(
+            "darkenedImageWithColor 512x512: %.1f us, memcpy of the same bytes: %.1f us, ratio %.2fx (aim: 3x)\n",
+            dark / 1000, copy / 1000, dark / copy);
     }
     if (find("BM_FaderValueChange") != r.end() && find("BM_FaderFullRepaint") != r.end()) {
         const auto &move = find("BM_FaderValueChange")->second;

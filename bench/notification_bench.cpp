@@ -35,8 +35,8 @@ void BM_NotificationReadBacks(benchmark::State &state)
     // an injected failure; the check never fails a call.
     std::atomic<std::uint64_t> readBacks{0};
     p.audio.failWhen([&readBacks](const sim::AudioCall &c) {
-        if (c.op == sim::AudioOp::DeviceGetProperty && c.property == kAudioDevicePropertyVolumeScalar
-            && c.channel == 1 && c.isInput == 1)
+        if (c.op == sim::AudioOp::DeviceGetProperty && c.property == kAudioDevicePropertyVolumeScalar && c.channel == 1
+            && c.isInput == 1)
             readBacks.fetch_add(1, std::memory_order_relaxed);
         return false;
     });
@@ -74,7 +74,8 @@ void BM_QueuedCallFloor(benchmark::State &state)
         const std::uint64_t goal = ran + n;
         pitcher.start([&] {
             for (std::uint64_t i = 0; i < n; ++i)
-                QMetaObject::invokeMethod(&target, [&ran] { ++ran; }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    &target, [&ran] { ++ran; }, Qt::QueuedConnection);
         });
         const bool complete = drainUntil([&] { return ran >= goal; });
         pitcher.wait();

@@ -24,7 +24,10 @@ void setScriptRunner(ScriptRunner *runner);
 
 class NSAppleScript {
 public:
-    explicit NSAppleScript(QString source) : m_source(std::move(source)) {}
+    explicit NSAppleScript(QString source)
+        : m_source(std::move(source))
+    {
+    }
     // True when the script ran; otherwise false with the reason in errorInfo.
     bool executeAndReturnError(QString *errorInfo) const;
 

@@ -112,8 +112,8 @@ OSStatus AudioStreamGetProperty(AudioStreamID stream, UInt32 channel, AudioPrope
     return backend->streamGetProperty(stream, channel, property, *ioSize, outData.first(*ioSize));
 }
 
-OSStatus AudioStreamSetProperty(AudioStreamID stream, const AudioTimeStamp *, UInt32 channel,
-                                AudioPropertyID property, UInt32 size, std::span<const std::byte> data)
+OSStatus AudioStreamSetProperty(AudioStreamID stream, const AudioTimeStamp *, UInt32 channel, AudioPropertyID property,
+                                UInt32 size, std::span<const std::byte> data)
 {
     auto *backend = gBackend.load();
     if (!backend)

@@ -16,25 +16,33 @@ public:
     virtual OSStatus hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData) = 0;
 
     virtual OSStatus deviceGetPropertyInfo(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                           AudioPropertyID property, UInt32 &outSize) = 0;
-    virtual OSStatus deviceGetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                       AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData) = 0;
+                                           AudioPropertyID property, UInt32 &outSize)
+        = 0;
+    virtual OSStatus deviceGetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                       UInt32 &ioSize, std::span<std::byte> outData)
+        = 0;
     virtual OSStatus deviceGetName(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
-                                   UInt32 &ioSize, CFStringRef &outName) = 0;
-    virtual OSStatus deviceSetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                       AudioPropertyID property, std::span<const std::byte> data) = 0;
+                                   UInt32 &ioSize, CFStringRef &outName)
+        = 0;
+    virtual OSStatus deviceSetProperty(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                       std::span<const std::byte> data)
+        = 0;
 
-    virtual OSStatus streamGetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property,
-                                       UInt32 &ioSize, std::span<std::byte> outData) = 0;
+    virtual OSStatus streamGetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property, UInt32 &ioSize,
+                                       std::span<std::byte> outData)
+        = 0;
     virtual OSStatus streamSetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property,
-                                       std::span<const std::byte> data) = 0;
+                                       std::span<const std::byte> data)
+        = 0;
 
     virtual OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
                                                AudioPropertyID property, AudioDevicePropertyListenerProc proc,
-                                               void *clientData) = 0;
+                                               void *clientData)
+        = 0;
     // When this returns, no further call for that registration is made.
     virtual OSStatus deviceRemovePropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                                  AudioPropertyID property, AudioDevicePropertyListenerProc proc) = 0;
+                                                  AudioPropertyID property, AudioDevicePropertyListenerProc proc)
+        = 0;
 };
 
 // Not owned. Without a backend every operation answers kAudioHardwareNotRunningError.

@@ -35,9 +35,18 @@ enum class AudioPropertyID : UInt32 {};
 inline constexpr AudioDeviceID kAudioDeviceUnknown{0};
 inline constexpr UInt32 kAudioPropertyWildcardChannel = 0xFFFFFFFF;
 
-constexpr UInt32 toUInt32(AudioDeviceID id) { return static_cast<UInt32>(id); }
-constexpr UInt32 toUInt32(AudioStreamID id) { return static_cast<UInt32>(id); }
-constexpr UInt32 toUInt32(AudioPropertyID id) { return static_cast<UInt32>(id); }
+constexpr UInt32 toUInt32(AudioDeviceID id)
+{
+    return static_cast<UInt32>(id);
+}
+constexpr UInt32 toUInt32(AudioStreamID id)
+{
+    return static_cast<UInt32>(id);
+}
+constexpr UInt32 toUInt32(AudioPropertyID id)
+{
+    return static_cast<UInt32>(id);
+}
 std::string fourCCString(AudioPropertyID id);
 
 inline constexpr AudioPropertyID kAudioHardwarePropertyDevices{FourCC("dev#")};
@@ -83,20 +92,18 @@ struct AudioTimeStamp;
 // A name handed out by a name read; the caller owns it, and dropping it is the release.
 using CFStringRef = std::unique_ptr<const std::string>;
 
-using AudioDevicePropertyListenerProc = OSStatus (*)(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                                     AudioPropertyID property, void *clientData);
+using AudioDevicePropertyListenerProc
+    = OSStatus (*)(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property, void *clientData);
 
 // Views of one plain value as the byte buffer a property call fills or reads.
 template <class T>
-    requires std::is_trivially_copyable_v<T>
-std::span<std::byte> bytesOf(T &value)
+requires std::is_trivially_copyable_v<T> std::span<std::byte> bytesOf(T &value)
 {
     return std::as_writable_bytes(std::span<T, 1>(&value, 1));
 }
 
 template <class T>
-    requires std::is_trivially_copyable_v<T>
-std::span<const std::byte> bytesOf(const T &value)
+requires std::is_trivially_copyable_v<T> std::span<const std::byte> bytesOf(const T &value)
 {
     return std::as_bytes(std::span<const T, 1>(&value, 1));
 }

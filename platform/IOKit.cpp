@@ -108,8 +108,9 @@ struct IORegistry::State {
 
     bool holdsManager(const IOHIDManager *manager) const
     {
-        return manager && std::any_of(managers.begin(), managers.end(),
-                                      [&](const std::unique_ptr<IOHIDManager> &m) { return m.get() == manager; });
+        return manager && std::any_of(managers.begin(), managers.end(), [&](const std::unique_ptr<IOHIDManager> &m) {
+                   return m.get() == manager;
+               });
     }
 
     bool managerMatches(const IOHIDManager &manager, IOHIDDevice &device) const
@@ -159,7 +160,10 @@ struct IORegistry::State {
     }
 };
 
-IORegistry::IORegistry() : m_state(std::make_unique<State>()) {}
+IORegistry::IORegistry()
+    : m_state(std::make_unique<State>())
+{
+}
 
 IORegistry &IORegistry::instance()
 {
@@ -217,9 +221,8 @@ io_service_t IORegistry::publishService(ServiceEntry entry)
         matching.backlog.push_back(id);
         if (matching.armed && matching.callback) {
             const io_iterator_t it = iterator;
-            m_state->postToPort(matching.port, [callback = matching.callback, refcon = matching.refcon, it] {
-                callback(refcon, it);
-            });
+            m_state->postToPort(matching.port,
+                                [callback = matching.callback, refcon = matching.refcon, it] { callback(refcon, it); });
         }
     }
     return id;
@@ -568,7 +571,8 @@ kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, const CFUU
     *theInterface = nullptr;
     if (theScore)
         *theScore = 0;
-    if (pluginType.bytes != kIOHIDDeviceUserClientTypeID().bytes || interfaceType.bytes != kIOCFPlugInInterfaceID().bytes)
+    if (pluginType.bytes != kIOHIDDeviceUserClientTypeID().bytes
+        || interfaceType.bytes != kIOCFPlugInInterfaceID().bytes)
         return kIOReturnUnsupported;
     std::function<bool()> open;
     {

@@ -36,8 +36,8 @@ using CFDictionary = QVariantMap;
 
 using IOHIDDeviceCallback = void (*)(void *context, IOReturn result, void *sender, IOHIDDeviceRef device);
 using IOServiceMatchingCallback = void (*)(void *refcon, io_iterator_t iterator);
-using IOServiceInterestCallback = void (*)(void *refcon, io_service_t service, natural_t messageType,
-                                           void *messageArgument);
+using IOServiceInterestCallback
+    = void (*)(void *refcon, io_service_t service, natural_t messageType, void *messageArgument);
 
 // ---- HID manager ----
 

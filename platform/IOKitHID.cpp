@@ -11,19 +11,19 @@ IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType type, CFInd
         return kIOReturnBadArgument;
     const IOReturn status = device->setReport(type, reportID, report);
     if (status == kIOReturnSuccess && type == kIOHIDReportTypeOutput)
-        platform::NotificationCenter::defaultCenter().postNotification(IOHIDDeviceDidSetOutputReportNotification, device);
+        platform::NotificationCenter::defaultCenter().postNotification(IOHIDDeviceDidSetOutputReportNotification,
+                                                                       device);
     return status;
 }
 
 IOReturn IOHIDDeviceGetReport(IOHIDDeviceRef device, IOHIDReportType type, CFIndex reportID,
                               std::span<std::uint8_t> report, CFIndex *pReportLength)
 {
-    if (!device || !pReportLength || *pReportLength < 0
-        || static_cast<std::size_t>(*pReportLength) > report.size())
+    if (!device || !pReportLength || *pReportLength < 0 || static_cast<std::size_t>(*pReportLength) > report.size())
         return kIOReturnBadArgument;
     CFIndex length = 0;
-    const IOReturn status = device->getReport(type, reportID, report.first(static_cast<std::size_t>(*pReportLength)),
-                                              length);
+    const IOReturn status
+        = device->getReport(type, reportID, report.first(static_cast<std::size_t>(*pReportLength)), length);
     *pReportLength = std::clamp<CFIndex>(length, 0, *pReportLength);
     return status;
 }

@@ -32,8 +32,8 @@ public:
     // Both block until the device has answered.
     virtual IOReturn setReport(IOHIDReportType type, CFIndex reportID, std::span<const std::uint8_t> report) = 0;
     // `length`: the bytes the device filled, at most report.size().
-    virtual IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::span<std::uint8_t> report,
-                               CFIndex &length) = 0;
+    virtual IOReturn getReport(IOHIDReportType type, CFIndex reportID, std::span<std::uint8_t> report, CFIndex &length)
+        = 0;
     // A device property ("VendorID", "ProductID", "Manufacturer", "Product"), if the device has it.
     virtual std::optional<QVariant> property(const QString &key) const = 0;
 };
@@ -42,7 +42,8 @@ using IOHIDDeviceRef = IOHIDDevice *;
 
 // Posted on the default notification centre, on the sending thread, once an output report has
 // reached a device: what waits for the interface to have been told something listens for it.
-inline const QString IOHIDDeviceDidSetOutputReportNotification = QStringLiteral("IOHIDDeviceDidSetOutputReportNotification");
+inline const QString IOHIDDeviceDidSetOutputReportNotification
+    = QStringLiteral("IOHIDDeviceDidSetOutputReportNotification");
 
 IOReturn IOHIDDeviceSetReport(IOHIDDeviceRef device, IOHIDReportType type, CFIndex reportID,
                               std::span<const std::uint8_t> report);

@@ -66,8 +66,8 @@ void NotificationCenter::setObservedHandler(const QString &name, std::function<v
 
 std::size_t NotificationCenter::countFor(const QString &name) const
 {
-    return static_cast<std::size_t>(
-        std::count_if(m_observations.begin(), m_observations.end(), [&](const Observation &o) { return o.name == name; }));
+    return static_cast<std::size_t>(std::count_if(m_observations.begin(), m_observations.end(),
+                                                  [&](const Observation &o) { return o.name == name; }));
 }
 
 void NotificationCenter::postNotification(const QString &name, const void *object)
@@ -87,8 +87,8 @@ void NotificationCenter::postNotification(const QString &name, const void *objec
 std::size_t NotificationCenter::observerCount(const void *observer) const
 {
     std::lock_guard lock(m_mutex);
-    return static_cast<std::size_t>(
-        std::count_if(m_observations.begin(), m_observations.end(), [&](const Observation &o) { return o.observer == observer; }));
+    return static_cast<std::size_t>(std::count_if(m_observations.begin(), m_observations.end(),
+                                                  [&](const Observation &o) { return o.observer == observer; }));
 }
 
 } // namespace platform

@@ -2,12 +2,12 @@
 
 #include "Logging.h"
 
+#include <QFile>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QFile>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -150,11 +150,8 @@ bool CFNumberGetValue(const QVariant &number, SInt32 *outValue)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Double:
-    case QMetaType::Float:
-        value = number.toDouble();
-        break;
-    default:
-        return false;
+    case QMetaType::Float: value = number.toDouble(); break;
+    default: return false;
     }
     if (!std::isfinite(value) || value != std::trunc(value) || value < std::numeric_limits<SInt32>::min()
         || value > std::numeric_limits<SInt32>::max())

@@ -15,8 +15,7 @@ namespace platform {
 
 // Writes one plain value into a read's buffer; the offered size must hold it.
 template <class T>
-    requires std::is_trivially_copyable_v<T>
-OSStatus putValue(const T &value, UInt32 &ioSize, std::span<std::byte> out)
+requires std::is_trivially_copyable_v<T> OSStatus putValue(const T &value, UInt32 &ioSize, std::span<std::byte> out)
 {
     if (ioSize < sizeof(T) || out.size() < sizeof(T))
         return kAudioHardwareBadPropertySizeError;
@@ -27,7 +26,7 @@ OSStatus putValue(const T &value, UInt32 &ioSize, std::span<std::byte> out)
 
 // Copies as many whole records as the offered size holds; the size becomes the bytes filled.
 template <class T>
-    requires std::is_trivially_copyable_v<T>
+requires std::is_trivially_copyable_v<T>
 void putRecords(const std::vector<T> &records, UInt32 &ioSize, std::span<std::byte> out)
 {
     const std::size_t offered = std::min<std::size_t>(ioSize, out.size());
@@ -39,8 +38,7 @@ void putRecords(const std::vector<T> &records, UInt32 &ioSize, std::span<std::by
 
 // A written value, or nothing when the buffer is not exactly one value long.
 template <class T>
-    requires std::is_trivially_copyable_v<T>
-std::optional<T> readValue(std::span<const std::byte> data)
+requires std::is_trivially_copyable_v<T> std::optional<T> readValue(std::span<const std::byte> data)
 {
     if (data.size() != sizeof(T))
         return std::nullopt;

@@ -13,10 +13,8 @@ enum CGWindowLevelKey : std::int32_t {
 constexpr CGWindowLevel CGWindowLevelForKey(CGWindowLevelKey key)
 {
     switch (key) {
-    case kCGNormalWindowLevelKey:
-        return 0;
-    case kCGModalPanelWindowLevelKey:
-        return 8;
+    case kCGNormalWindowLevelKey: return 0;
+    case kCGModalPanelWindowLevelKey: return 8;
     }
     return 0;
 }

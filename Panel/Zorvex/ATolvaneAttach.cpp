@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kAttachAttemptLimit = 40;           // more than this many, and the wait is over
+constexpr int kAttachAttemptLimit = 40;                  // more than this many, and the wait is over
 constexpr std::uint32_t kDevicePollMicroseconds = 50000; // between looks for the audio devices
 constexpr int kTimerIntervalMilliseconds = 500;
 

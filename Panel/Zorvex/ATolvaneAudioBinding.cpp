@@ -35,8 +35,8 @@ OSStatus forEachAudioDeviceNamed(const std::string &wanted, const std::function<
     if (devices.empty())
         return noErr;
     size = static_cast<UInt32>(devices.size() * sizeof(AudioDeviceID));
-    if (const OSStatus status = AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size,
-                                                         std::as_writable_bytes(std::span(devices)));
+    if (const OSStatus status
+        = AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, std::as_writable_bytes(std::span(devices)));
         status != noErr)
         return status;
     devices.resize(size / sizeof(AudioDeviceID));
@@ -102,8 +102,8 @@ void ATolvane::addSelector(void (ATolvane::*)(), UInt32 channel, AudioPropertyID
             return;
         removeSelectorOnChannel(channel, property, direction);
     }
-    const OSStatus status =
-        AudioDeviceAddPropertyListener(fDeviceId[side], channel, isInput, property, PanelPropertyListener, this);
+    const OSStatus status
+        = AudioDeviceAddPropertyListener(fDeviceId[side], channel, isInput, property, PanelPropertyListener, this);
     if (row && status == noErr)
         m_listenerDevice[*row] = fDeviceId[side];
 }

@@ -139,16 +139,16 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         return;
     AudioStreamBasicDescription format;
     UInt32 size = sizeof(format);
-    const OSStatus status = AudioStreamGetProperty(*stream, 0, kAudioStreamPropertyPhysicalFormat, &size,
-                                                   bytesOf(format));
+    const OSStatus status
+        = AudioStreamGetProperty(*stream, 0, kAudioStreamPropertyPhysicalFormat, &size, bytesOf(format));
     if (status == kAudioHardwareNotRunningError) {
         // Nothing streams and nothing keeps a rate for the interface: no cell is true.
         if (fSampleRate)
             fSampleRate->deselectAllCells();
         if (fSampleText) {
             fSampleText->setStringValue(QStringLiteral("No rate"));
-            fSampleText->setToolTip(QStringLiteral(
-                "No program streams to the interface and no sound server keeps a rate for it."));
+            fSampleText->setToolTip(
+                QStringLiteral("No program streams to the interface and no sound server keeps a rate for it."));
         }
         return;
     }

@@ -10,8 +10,9 @@
 #include "PanelTables.h"
 #include "ui_ATolvane.h"
 
-
-ATolvane::ATolvane(QWidget *parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::ATolvane>())
+ATolvane::ATolvane(QWidget *parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::ATolvane>())
 {
     m_ui->setupUi(this);
     fChannelLevel1 = m_ui->fChannelLevel1;
@@ -156,4 +157,3 @@ void ATolvane::LaunchAudioMidiSetup(QObject *)
     // The utility may be missing; nothing is shown either way.
     (void)script.executeAndReturnError(&error);
 }
-

@@ -2,7 +2,8 @@
 
 #include "AMatrix.h"
 
-AButton::AButton(QWidget *parent) : QPushButton(parent)
+AButton::AButton(QWidget *parent)
+    : QPushButton(parent)
 {
     connect(this, &QPushButton::clicked, this, [this] {
         // A cell of a matrix speaks through its matrix.

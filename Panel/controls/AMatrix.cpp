@@ -2,8 +2,10 @@
 
 #include "AButton.h"
 
-
-AMatrix::AMatrix(QWidget *parent) : QWidget(parent) {}
+AMatrix::AMatrix(QWidget *parent)
+    : QWidget(parent)
+{
+}
 
 std::vector<AButton *> AMatrix::cells() const
 {

@@ -7,15 +7,15 @@
 #include <QAccessible>
 #include <QFile>
 #include <QFocusEvent>
-#include <QKeyEvent>
-#include <QWheelEvent>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QWheelEvent>
 #include <cmath>
 
 namespace {
@@ -48,9 +48,12 @@ const TitleAttributes &titleAttributes(bool regular)
 } // namespace
 
 ARoundButtonSlider::ARoundButtonSlider(QWidget *parent)
-    : QWidget(parent), fFocusImageName(QStringLiteral("SmallSelected")),
-      fUnfocusImageName(QStringLiteral("SmallUnselected")), fTitle(QLatin1String("")), fControlSize(1),
-      fCell(std::make_unique<ARoundButtonSliderCell>())
+    : QWidget(parent)
+    , fFocusImageName(QStringLiteral("SmallSelected"))
+    , fUnfocusImageName(QStringLiteral("SmallUnselected"))
+    , fTitle(QLatin1String(""))
+    , fControlSize(1)
+    , fCell(std::make_unique<ARoundButtonSliderCell>())
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -335,8 +338,7 @@ void ARoundButtonSlider::paintEvent(QPaintEvent *event)
     // two small areas, not the span between them.
     for (const QRect &area : event->region()) {
         const QRectF r(area);
-        painter.drawPixmap(r, fBackgroundImage,
-                           QRectF(r.topLeft() * trackRatio, r.size() * trackRatio));
+        painter.drawPixmap(r, fBackgroundImage, QRectF(r.topLeft() * trackRatio, r.size() * trackRatio));
         const QRectF d = thumbRect.intersected(r);
         if (d.isEmpty())
             continue;
@@ -407,27 +409,13 @@ void ARoundButtonSlider::keyPressEvent(QKeyEvent *event)
     const double range = fMaxValue - fMinValue;
     double target = 0.0;
     switch (event->key()) {
-    case Qt::Key_Up:
-        target = fValue + range / 100.0;
-        break;
-    case Qt::Key_Down:
-        target = fValue - range / 100.0;
-        break;
-    case Qt::Key_PageUp:
-        target = fValue + range / 10.0;
-        break;
-    case Qt::Key_PageDown:
-        target = fValue - range / 10.0;
-        break;
-    case Qt::Key_Home:
-        target = fMinValue;
-        break;
-    case Qt::Key_End:
-        target = fMaxValue;
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+    case Qt::Key_Up: target = fValue + range / 100.0; break;
+    case Qt::Key_Down: target = fValue - range / 100.0; break;
+    case Qt::Key_PageUp: target = fValue + range / 10.0; break;
+    case Qt::Key_PageDown: target = fValue - range / 10.0; break;
+    case Qt::Key_Home: target = fMinValue; break;
+    case Qt::Key_End: target = fMaxValue; break;
+    default: QWidget::keyPressEvent(event); return;
     }
     stepTo(target);
     event->accept();

@@ -8,8 +8,8 @@ bool ARoundButtonSliderCell::startTrackingAt(QPointF p, ARoundButtonSlider &view
     const double top = thumb.top();
     // Top and left edges belong to the thumb, bottom and right edges do not; an empty thumb
     // takes no press.
-    const bool inside = p.x() >= thumb.left() && p.x() < thumb.left() + thumb.width() && p.y() >= top
-        && p.y() < top + thumb.height();
+    const bool inside
+        = p.x() >= thumb.left() && p.x() < thumb.left() + thumb.width() && p.y() >= top && p.y() < top + thumb.height();
     if (!inside)
         return false;
     fSaveSelected = view.selected();

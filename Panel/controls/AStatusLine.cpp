@@ -1,6 +1,7 @@
 #include "AStatusLine.h"
 
-AStatusLine::AStatusLine(QWidget *parent) : QLabel(parent)
+AStatusLine::AStatusLine(QWidget *parent)
+    : QLabel(parent)
 {
     setWordWrap(true);
     setTextFormat(Qt::PlainText);

@@ -1,6 +1,9 @@
 #include "ATextField.h"
 
-ATextField::ATextField(QWidget *parent) : QLabel(parent) {}
+ATextField::ATextField(QWidget *parent)
+    : QLabel(parent)
+{
+}
 
 void ATextField::setBackgroundColor(const QColor &color)
 {

@@ -16,7 +16,10 @@ bool isDecoration(const QObject *object)
 
 class SliderAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit SliderAccessible(ARoundButtonSlider *slider) : QAccessibleWidget(slider, QAccessible::Slider) {}
+    explicit SliderAccessible(ARoundButtonSlider *slider)
+        : QAccessibleWidget(slider, QAccessible::Slider)
+    {
+    }
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
@@ -56,7 +59,10 @@ private:
 // lengthen the walk through the window.
 class DecoratedViewAccessible final : public QAccessibleWidget {
 public:
-    explicit DecoratedViewAccessible(QWidget *view) : QAccessibleWidget(view, QAccessible::Pane) {}
+    explicit DecoratedViewAccessible(QWidget *view)
+        : QAccessibleWidget(view, QAccessible::Pane)
+    {
+    }
 
     int childCount() const override { return static_cast<int>(children().size()); }
     QAccessibleInterface *child(int index) const override

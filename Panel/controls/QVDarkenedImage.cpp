@@ -16,10 +16,8 @@ QImage readableBitmap(const QImage &image)
     switch (image.format()) {
     case QImage::Format_RGBA8888:
     case QImage::Format_RGBA8888_Premultiplied:
-    case QImage::Format_RGBX8888:
-        return image;
-    default:
-        break;
+    case QImage::Format_RGBX8888: return image;
+    default: break;
     }
     const bool premultiplied = image.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
     return image.convertToFormat(premultiplied ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBA8888);

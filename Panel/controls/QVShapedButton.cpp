@@ -20,7 +20,8 @@ constexpr float kGraphiteSaturation = 0.25f;
 
 } // namespace
 
-QVShapedButton::QVShapedButton(QWidget *parent) : AButton(parent)
+QVShapedButton::QVShapedButton(QWidget *parent)
+    : AButton(parent)
 {
     setFlat(true);
 }
@@ -36,10 +37,10 @@ void QVShapedButton::setImage(const QImage &picture, const QString &name)
     fHitBitmap = QImage();
     // Only a picture with alpha shapes the button; without, the whole bounds take clicks.
     if (!image.isNull() && image.hasAlphaChannel()) {
-        fHitBitmap = image.format() == QImage::Format_RGBA8888 ||
-                             image.format() == QImage::Format_RGBA8888_Premultiplied
-                         ? image
-                         : image.convertToFormat(QImage::Format_RGBA8888);
+        fHitBitmap
+            = image.format() == QImage::Format_RGBA8888 || image.format() == QImage::Format_RGBA8888_Premultiplied
+            ? image
+            : image.convertToFormat(QImage::Format_RGBA8888);
     }
     updateMask();
     updateGeometry();

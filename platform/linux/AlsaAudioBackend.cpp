@@ -17,7 +17,9 @@ using platform::readValue;
 
 // alsa-lib prints some failures to stderr by itself; here every failure is a status the
 // caller sees, and the panel writes no log.
-void quietAlsaErrors(const char *, int, const char *, int, const char *, ...) {}
+void quietAlsaErrors(const char *, int, const char *, int, const char *, ...)
+{
+}
 
 bool isLevelProperty(AudioPropertyID property)
 {
@@ -43,7 +45,8 @@ UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept
     return *this;
 }
 
-AlsaAudioBackend::AlsaAudioBackend(RateSources rateSources) : m_rates(std::move(rateSources), [this] { wake(); })
+AlsaAudioBackend::AlsaAudioBackend(RateSources rateSources)
+    : m_rates(std::move(rateSources), [this] { wake(); })
 {
     snd_lib_error_set_handler(quietAlsaErrors);
     {
@@ -422,8 +425,7 @@ void AlsaAudioBackend::notificationLoop()
 
         if (fds[0].revents & POLLIN) {
             char drain[64];
-            while (::read(m_wakeRead.get(), drain, sizeof drain) > 0) {
-            }
+            while (::read(m_wakeRead.get(), drain, sizeof drain) > 0) {}
         }
 
         std::vector<PropertyChange> changes;

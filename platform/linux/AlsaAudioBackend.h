@@ -32,9 +32,15 @@ namespace linuxbackends {
 class UniqueFd {
 public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
+    explicit UniqueFd(int fd)
+        : m_fd(fd)
+    {
+    }
     ~UniqueFd();
-    UniqueFd(UniqueFd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd(UniqueFd &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
     UniqueFd &operator=(UniqueFd &&other) noexcept;
     UniqueFd(const UniqueFd &) = delete;
     UniqueFd &operator=(const UniqueFd &) = delete;
@@ -69,9 +75,8 @@ public:
                                std::span<std::byte> outData) override;
     OSStatus streamSetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property,
                                std::span<const std::byte> data) override;
-    OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                       AudioPropertyID property, AudioDevicePropertyListenerProc proc,
-                                       void *clientData) override;
+    OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                       AudioDevicePropertyListenerProc proc, void *clientData) override;
     OSStatus deviceRemovePropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
                                           AudioPropertyID property, AudioDevicePropertyListenerProc proc) override;
 

@@ -27,18 +27,18 @@ struct ElementOps {
 };
 
 constexpr ElementOps kPlayback{
-    snd_mixer_selem_has_playback_volume, snd_mixer_selem_get_playback_volume_range,
-    snd_mixer_selem_get_playback_volume, snd_mixer_selem_set_playback_volume,
+    snd_mixer_selem_has_playback_volume,     snd_mixer_selem_get_playback_volume_range,
+    snd_mixer_selem_get_playback_volume,     snd_mixer_selem_set_playback_volume,
     snd_mixer_selem_set_playback_volume_all, snd_mixer_selem_get_playback_dB,
-    snd_mixer_selem_has_playback_switch, snd_mixer_selem_get_playback_switch,
+    snd_mixer_selem_has_playback_switch,     snd_mixer_selem_get_playback_switch,
     snd_mixer_selem_set_playback_switch_all, snd_mixer_selem_has_playback_channel,
     snd_mixer_selem_is_playback_mono,
 };
 constexpr ElementOps kCapture{
-    snd_mixer_selem_has_capture_volume, snd_mixer_selem_get_capture_volume_range,
-    snd_mixer_selem_get_capture_volume, snd_mixer_selem_set_capture_volume,
+    snd_mixer_selem_has_capture_volume,     snd_mixer_selem_get_capture_volume_range,
+    snd_mixer_selem_get_capture_volume,     snd_mixer_selem_set_capture_volume,
     snd_mixer_selem_set_capture_volume_all, snd_mixer_selem_get_capture_dB,
-    snd_mixer_selem_has_capture_switch, snd_mixer_selem_get_capture_switch,
+    snd_mixer_selem_has_capture_switch,     snd_mixer_selem_get_capture_switch,
     snd_mixer_selem_set_capture_switch_all, snd_mixer_selem_has_capture_channel,
     snd_mixer_selem_is_capture_mono,
 };
@@ -162,8 +162,10 @@ int probePcm(int card, int device, UInt32 direction, PcmCapabilities &caps)
         snd_pcm_format_t format;
         UInt32 bits;
     };
-    constexpr Candidate candidates[] = {
-        {SND_PCM_FORMAT_S24_3LE, 24}, {SND_PCM_FORMAT_S32_LE, 32}, {SND_PCM_FORMAT_S24_LE, 24}, {SND_PCM_FORMAT_S16_LE, 16}};
+    constexpr Candidate candidates[] = {{SND_PCM_FORMAT_S24_3LE, 24},
+                                        {SND_PCM_FORMAT_S32_LE, 32},
+                                        {SND_PCM_FORMAT_S24_LE, 24},
+                                        {SND_PCM_FORMAT_S16_LE, 16}};
     for (const Candidate &c : candidates) {
         if (snd_pcm_hw_params_test_format(pcm.get(), params, c.format) == 0) {
             caps.bits = c.bits;
@@ -202,8 +204,8 @@ std::unique_ptr<AlsaCard> AlsaCard::open(int index, OSStatus &status)
     snd_mixer_t *rawMixer = nullptr;
     if (snd_mixer_open(&rawMixer, 0) >= 0) {
         MixerPtr mixer(rawMixer);
-        if (snd_mixer_attach(mixer.get(), hw.c_str()) >= 0 && snd_mixer_selem_register(mixer.get(), nullptr, nullptr) >= 0
-            && snd_mixer_load(mixer.get()) >= 0) {
+        if (snd_mixer_attach(mixer.get(), hw.c_str()) >= 0
+            && snd_mixer_selem_register(mixer.get(), nullptr, nullptr) >= 0 && snd_mixer_load(mixer.get()) >= 0) {
             card->m_mixer = std::move(mixer);
             for (UInt32 direction = 0; direction < 2; ++direction) {
                 card->m_sides[direction].element = firstElementWithVolume(card->m_mixer.get(), direction);
@@ -377,7 +379,8 @@ void AlsaCard::handleEvents(std::span<pollfd> fds, std::vector<PropertyChange> &
     for (UInt32 direction = 0; direction < 2; ++direction) {
         Side &s = m_sides[direction];
         const SideLevels now = readLevels(direction);
-        const std::vector<PropertyChange> moved = changesBetween(deviceId(), static_cast<Boolean>(direction), s.levels, now);
+        const std::vector<PropertyChange> moved
+            = changesBetween(deviceId(), static_cast<Boolean>(direction), s.levels, now);
         changes.insert(changes.end(), moved.begin(), moved.end());
         s.levels = now;
     }

@@ -76,7 +76,10 @@ private:
     };
     static std::size_t side(UInt32 direction) { return direction ? 1 : 0; }
 
-    explicit AlsaCard(int index) : m_index(index) {}
+    explicit AlsaCard(int index)
+        : m_index(index)
+    {
+    }
     // The side's element, looked up afresh: alsa-lib frees elements that the driver removes.
     snd_mixer_elem_t *element(UInt32 direction) const;
     SideLevels readLevels(UInt32 direction) const;

@@ -96,9 +96,8 @@ bool acceptsFormat(const std::vector<AudioStreamBasicDescription> &listed, const
 {
     if (format.mFormatID != kAudioFormatLinearPCM)
         return false;
-    return std::any_of(listed.begin(), listed.end(), [&](const AudioStreamBasicDescription &f) {
-        return f.mSampleRate == format.mSampleRate;
-    });
+    return std::any_of(listed.begin(), listed.end(),
+                       [&](const AudioStreamBasicDescription &f) { return f.mSampleRate == format.mSampleRate; });
 }
 
 std::vector<PropertyChange> changesBetween(AudioDeviceID device, Boolean isInput, const SideLevels &before,

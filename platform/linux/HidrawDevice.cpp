@@ -114,8 +114,7 @@ IOReturn HidrawDevice::setReport(IOHIDReportType type, CFIndex reportID, std::sp
     if (!device)
         return kIOReturnNoDevice;
     std::vector<std::uint8_t> stale(kDrainBufferBytes);
-    for (int i = 0; i < kStaleReportLimit && hid_read_timeout(device, stale.data(), stale.size(), 0) > 0; ++i) {
-    }
+    for (int i = 0; i < kStaleReportLimit && hid_read_timeout(device, stale.data(), stale.size(), 0) > 0; ++i) {}
     const IOReturn status = ioReturnFromHidWrite(hid_write(device, framed->data(), framed->size()), framed->size());
     if (status != kIOReturnSuccess)
         m_handle.reset();

@@ -54,7 +54,6 @@ public:
                        CFIndex &length) override;
     std::optional<QVariant> property(const QString &key) const override;
 
-
 private:
     // The open handle, opening it if need be; null when the node cannot be opened.
     hid_device *handle();

@@ -15,22 +15,18 @@ OSStatus audioStatusFromAlsa(int result)
     case -ENXIO:
     case -ENOENT:
     case -ESHUTDOWN:
-    case -EBADFD:
-        return kAudioHardwareBadDeviceError;
+    case -EBADFD: return kAudioHardwareBadDeviceError;
     // Another program holds the device, or this user may not use it.
     case -EBUSY:
     case -EAGAIN:
     case -EACCES:
     case -EPERM:
-    case -EINVAL:
-        return kAudioHardwareIllegalOperationError;
+    case -EINVAL: return kAudioHardwareIllegalOperationError;
     // The element or the driver lacks the feature (no dB table, no switch).
     case -ENOSYS:
     case -ENOTSUP:
-    case -ENOTTY:
-        return kAudioHardwareUnknownPropertyError;
-    default:
-        return kAudioHardwareUnspecifiedError;
+    case -ENOTTY: return kAudioHardwareUnknownPropertyError;
+    default: return kAudioHardwareUnspecifiedError;
     }
 }
 

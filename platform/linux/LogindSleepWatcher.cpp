@@ -24,21 +24,24 @@ platform::NotificationCenter &reports()
 
 } // namespace
 
-LogindSleepWatcher::LogindSleepWatcher(QObject *parent) : LogindSleepWatcher(QDBusConnection::systemBus(), parent)
+LogindSleepWatcher::LogindSleepWatcher(QObject *parent)
+    : LogindSleepWatcher(QDBusConnection::systemBus(), parent)
 {
 }
 
-LogindSleepWatcher::LogindSleepWatcher(const QDBusConnection &bus, QObject *parent) : QObject(parent)
+LogindSleepWatcher::LogindSleepWatcher(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent)
 {
     if (!bus.isConnected())
         return;
-    m_manager = std::make_unique<OrgFreedesktopLogin1ManagerInterface>(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"), bus);
+    m_manager = std::make_unique<OrgFreedesktopLogin1ManagerInterface>(QStringLiteral("org.freedesktop.login1"),
+                                                                       QStringLiteral("/org/freedesktop/login1"), bus);
     connect(m_manager.get(), &OrgFreedesktopLogin1ManagerInterface::PrepareForSleep, this,
             &LogindSleepWatcher::prepareForSleep);
     // Observers come and go on whichever thread attaches; the lock is this object's business.
     workspace().setObservedHandler(NSWorkspaceWillSleepNotification, [this](bool observed) {
-        QMetaObject::invokeMethod(this, [this, observed] { setObserved(observed); }, Qt::AutoConnection);
+        QMetaObject::invokeMethod(
+            this, [this, observed] { setObserved(observed); }, Qt::AutoConnection);
     });
 }
 
@@ -56,7 +59,8 @@ void LogindSleepWatcher::prepareForSleep(bool start)
         if (start && m_power == Power::Awake && m_observed) {
             m_power = Power::GoingToSleep;
             reports().addObserver(this, IOHIDDeviceDidSetOutputReportNotification, nullptr, [this](const QString &) {
-                QMetaObject::invokeMethod(this, [this] { outputReportSent(); }, Qt::AutoConnection);
+                QMetaObject::invokeMethod(
+                    this, [this] { outputReportSent(); }, Qt::AutoConnection);
             });
         } else if (!start) {
             reports().removeObserver(this, IOHIDDeviceDidSetOutputReportNotification, nullptr);

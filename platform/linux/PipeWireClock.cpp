@@ -210,7 +210,8 @@ void PipeWireClock::State::onGlobalRemove(void *data, std::uint32_t id)
     }
 }
 
-int PipeWireClock::State::onProperty(void *data, std::uint32_t subject, const char *key, const char *, const char *value)
+int PipeWireClock::State::onProperty(void *data, std::uint32_t subject, const char *key, const char *,
+                                     const char *value)
 {
     auto *state = static_cast<State *>(data);
     if (subject != PW_ID_CORE)
@@ -319,7 +320,10 @@ std::unique_ptr<PipeWireClock> PipeWireClock::connect(const std::string &remote,
     return std::unique_ptr<PipeWireClock>(new PipeWireClock(std::move(state)));
 }
 
-PipeWireClock::PipeWireClock(std::unique_ptr<State> state) : m_state(std::move(state)) {}
+PipeWireClock::PipeWireClock(std::unique_ptr<State> state)
+    : m_state(std::move(state))
+{
+}
 
 PipeWireClock::~PipeWireClock()
 {

@@ -6,7 +6,8 @@
 namespace linuxbackends {
 
 RateWatch::RateWatch(RateSources sources, std::function<void()> wake)
-    : m_sources(std::move(sources)), m_wake(std::move(wake))
+    : m_sources(std::move(sources))
+    , m_wake(std::move(wake))
 {
     if (m_sources.pulseSocket.empty()) {
         if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
@@ -33,8 +34,8 @@ PipeWireClock *RateWatch::soundServer()
 
 std::optional<UInt32> RateWatch::rate(const PcmSide &side)
 {
-    if (const std::optional<UInt32> running =
-            kernelRunningRate(m_sources.procRoot, side.card, side.pcmDevice, side.isInput))
+    if (const std::optional<UInt32> running
+        = kernelRunningRate(m_sources.procRoot, side.card, side.pcmDevice, side.isInput))
         return running;
     if (PipeWireClock *server = soundServer())
         return server->rate();

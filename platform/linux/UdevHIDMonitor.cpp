@@ -37,8 +37,10 @@ bool nodeOpensReadWrite(const std::string &devnode)
     if (fd < 0) {
         const int error = errno;
         if (error == EACCES || error == EPERM)
-            qCWarning(lcHid, "permission denied on %s: is the udev rule 70-zorvex.rules installed, and the "
-                             "Zorvex replugged since?", devnode.c_str());
+            qCWarning(lcHid,
+                      "permission denied on %s: is the udev rule 70-zorvex.rules installed, and the "
+                      "Zorvex replugged since?",
+                      devnode.c_str());
         else
             qCWarning(lcHid, "cannot open %s: %s", devnode.c_str(), std::strerror(error));
         return false;
@@ -48,7 +50,9 @@ bool nodeOpensReadWrite(const std::string &devnode)
     return true;
 }
 
-UdevHIDMonitor::UdevHIDMonitor(QObject *parent) : QObject(parent), m_udev(udev_new())
+UdevHIDMonitor::UdevHIDMonitor(QObject *parent)
+    : QObject(parent)
+    , m_udev(udev_new())
 {
     if (!m_udev)
         return;

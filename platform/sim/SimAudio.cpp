@@ -73,8 +73,14 @@ const char *toString(AudioOp op)
     return "?";
 }
 
-Float32 AudioCall::floatValue() const { return readValue<Float32>(data).value_or(0.0f); }
-UInt32 AudioCall::uintValue() const { return readValue<UInt32>(data).value_or(0u); }
+Float32 AudioCall::floatValue() const
+{
+    return readValue<Float32>(data).value_or(0.0f);
+}
+UInt32 AudioCall::uintValue() const
+{
+    return readValue<UInt32>(data).value_or(0u);
+}
 AudioStreamBasicDescription AudioCall::formatValue() const
 {
     return readValue<AudioStreamBasicDescription>(data).value_or(AudioStreamBasicDescription{});
@@ -342,8 +348,8 @@ OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel,
     return status;
 }
 
-OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
-                                           AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
+OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                           UInt32 &ioSize, std::span<std::byte> outData)
 {
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::DeviceGetProperty, toUInt32(id), channel, isInput, property, ioSize, {}, noErr};
@@ -415,15 +421,16 @@ OSStatus SimAudioSystem::deviceGetName(AudioDeviceID id, UInt32 channel, Boolean
     return status;
 }
 
-OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput,
-                                           AudioPropertyID property, std::span<const std::byte> data)
+OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                           std::span<const std::byte> data)
 {
     std::vector<Notification> changes;
     OSStatus status = noErr;
     {
         std::lock_guard lock(m_stateMutex);
-        AudioCall call{AudioOp::DeviceSetProperty, toUInt32(id), channel, isInput, property,
-                       static_cast<UInt32>(data.size()), {data.begin(), data.end()}, noErr};
+        AudioCall call{
+            AudioOp::DeviceSetProperty, toUInt32(id), channel, isInput, property, static_cast<UInt32>(data.size()),
+            {data.begin(), data.end()}, noErr};
         status = begin(call);
         const Device *device = findDevice(id);
         Side *side = findSide(id, isInput);
@@ -461,8 +468,8 @@ OSStatus SimAudioSystem::deviceSetProperty(AudioDeviceID id, UInt32 channel, Boo
 
 // ---- streams ----
 
-OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,
-                                           UInt32 &ioSize, std::span<std::byte> outData)
+OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property, UInt32 &ioSize,
+                                           std::span<std::byte> outData)
 {
     std::lock_guard lock(m_stateMutex);
     AudioCall call{AudioOp::StreamGetProperty, toUInt32(id), channel, 0, property, ioSize, {}, noErr};
@@ -474,8 +481,8 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
     } else if (!side) {
         status = kAudioHardwareBadStreamError;
     } else if (property == kAudioStreamPropertyDirection) {
-        const auto it = std::find_if(side->streams.begin(), side->streams.end(),
-                                     [id](const Stream &s) { return s.id == id; });
+        const auto it
+            = std::find_if(side->streams.begin(), side->streams.end(), [id](const Stream &s) { return s.id == id; });
         put(it->direction);
     } else if (property == kAudioStreamPropertyPhysicalFormat) {
         put(side->format);
@@ -497,8 +504,8 @@ OSStatus SimAudioSystem::streamSetProperty(AudioStreamID id, UInt32 channel, Aud
     OSStatus status = noErr;
     {
         std::lock_guard lock(m_stateMutex);
-        AudioCall call{AudioOp::StreamSetProperty, toUInt32(id), channel, 0, property,
-                       static_cast<UInt32>(data.size()), {data.begin(), data.end()}, noErr};
+        AudioCall call{AudioOp::StreamSetProperty, toUInt32(id), channel, 0, property, static_cast<UInt32>(data.size()),
+                       {data.begin(), data.end()}, noErr};
         status = begin(call);
         auto [device, side] = findStream(id);
         if (status != noErr) {

@@ -129,9 +129,8 @@ public:
                                std::span<std::byte> outData) override;
     OSStatus streamSetProperty(AudioStreamID stream, UInt32 channel, AudioPropertyID property,
                                std::span<const std::byte> data) override;
-    OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
-                                       AudioPropertyID property, AudioDevicePropertyListenerProc proc,
-                                       void *clientData) override;
+    OSStatus deviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property,
+                                       AudioDevicePropertyListenerProc proc, void *clientData) override;
     OSStatus deviceRemovePropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
                                           AudioPropertyID property, AudioDevicePropertyListenerProc proc) override;
 

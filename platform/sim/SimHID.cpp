@@ -5,7 +5,10 @@
 
 namespace sim {
 
-SimHIDDevice::SimHIDDevice(HIDIdentity identity) : m_identity(std::move(identity)) {}
+SimHIDDevice::SimHIDDevice(HIDIdentity identity)
+    : m_identity(std::move(identity))
+{
+}
 
 std::unique_lock<std::mutex> SimHIDDevice::answerAfterLatency() const
 {

@@ -19,7 +19,10 @@ USBDevice USBDevice::otherProduct()
     return device;
 }
 
-SimUSBBus::SimUSBBus(SimAudioSystem *audio) : m_audio(audio) {}
+SimUSBBus::SimUSBBus(SimAudioSystem *audio)
+    : m_audio(audio)
+{
+}
 
 SimUSBBus::~SimUSBBus()
 {

@@ -108,8 +108,8 @@ TEST(SliderTracking, HidingOrDisablingTheSliderMidDragEndsTheDrag)
 {
     // The panel hides or disables its faders when the interface goes away; the release then
     // never comes.
-    const std::function<void(ARoundButtonSlider *)> interruptions[] = {
-        [](ARoundButtonSlider *s) { s->hide(); }, [](ARoundButtonSlider *s) { s->setEnabled(false); }};
+    const std::function<void(ARoundButtonSlider *)> interruptions[]
+        = {[](ARoundButtonSlider *s) { s->hide(); }, [](ARoundButtonSlider *s) { s->setEnabled(false); }};
     for (const auto &interrupt : interruptions) {
         TrackedSlider t(0.5);
         ASSERT_TRUE(t.window.show());

@@ -5,9 +5,9 @@
 #include "Pictures.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
-#include <gtest/gtest.h>
 
 namespace {
 

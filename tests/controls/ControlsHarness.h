@@ -89,10 +89,7 @@ public:
     }
 
 private:
-    QPoint toWindow(QWidget *target, QPointF point) const
-    {
-        return target->mapTo(&m_window, point.toPoint());
-    }
+    QPoint toWindow(QWidget *target, QPointF point) const { return target->mapTo(&m_window, point.toPoint()); }
 
     QWidget m_window;
 };

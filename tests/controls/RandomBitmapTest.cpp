@@ -2,8 +2,8 @@
 #include "QVShapedButton.h"
 
 #include <QBitmap>
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 #include <vector>
@@ -22,15 +22,35 @@ constexpr int kDarkenedRounds = 40000;
 constexpr int kButtonRounds = 30000;
 
 const QImage::Format kFormats[] = {
-    QImage::Format_RGBA8888, QImage::Format_RGBA8888_Premultiplied, QImage::Format_RGBX8888,
-    QImage::Format_ARGB32,   QImage::Format_ARGB32_Premultiplied,   QImage::Format_RGB32,
-    QImage::Format_RGB888,   QImage::Format_RGB16,                  QImage::Format_Grayscale8,
-    QImage::Format_Alpha8,   QImage::Format_RGBA64,                 QImage::Format_ARGB4444_Premultiplied,
+    QImage::Format_RGBA8888,
+    QImage::Format_RGBA8888_Premultiplied,
+    QImage::Format_RGBX8888,
+    QImage::Format_ARGB32,
+    QImage::Format_ARGB32_Premultiplied,
+    QImage::Format_RGB32,
+    QImage::Format_RGB888,
+    QImage::Format_RGB16,
+    QImage::Format_Grayscale8,
+    QImage::Format_Alpha8,
+    QImage::Format_RGBA64,
+    QImage::Format_ARGB4444_Premultiplied,
     QImage::Format_Mono,
 };
 
-const qreal kRatios[] = {1.0, 1.0, 2.0, 2.0, 1.5, 3.0, 0.5, 0.0, -1.0, -2.0, 1e-300, 1e300,
-                         std::numeric_limits<qreal>::quiet_NaN(), std::numeric_limits<qreal>::infinity(),
+const qreal kRatios[] = {1.0,
+                         1.0,
+                         2.0,
+                         2.0,
+                         1.5,
+                         3.0,
+                         0.5,
+                         0.0,
+                         -1.0,
+                         -2.0,
+                         1e-300,
+                         1e300,
+                         std::numeric_limits<qreal>::quiet_NaN(),
+                         std::numeric_limits<qreal>::infinity(),
                          -std::numeric_limits<qreal>::infinity()};
 
 struct Random {
@@ -121,8 +141,8 @@ TEST(RandomBitmaps, DarkenedImageFollowsTheByteRuleForAnyLayoutAndStaysNullWhenI
 TEST(RandomBitmaps, ShapedButtonHitTestAndMaskReadOnlyThePixelsThereAre)
 {
     Random r;
-    const qreal odd[] = {-0.5, -1e300, 1e300, std::numeric_limits<qreal>::quiet_NaN(),
-                         std::numeric_limits<qreal>::infinity()};
+    const qreal odd[]
+        = {-0.5, -1e300, 1e300, std::numeric_limits<qreal>::quiet_NaN(), std::numeric_limits<qreal>::infinity()};
     for (int round = 0; round < kButtonRounds; ++round) {
         SCOPED_TRACE(testing::Message() << "seed " << kSeed << ", round " << round);
         const Bitmap b = makeBitmap(r);

@@ -10,9 +10,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <bit>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <gtest/gtest.h>
 
 using sim::AudioCall;
 using sim::AudioOp;

@@ -32,7 +32,11 @@ DeviceConfig inputOnly()
 
 // An unbound panel on an audio system that holds only the given devices.
 struct BindingHarness : PanelHarness {
-    BindingHarness() : PanelHarness(false, DeviceConfig::zorvex()) { audio.removeDevice(device); }
+    BindingHarness()
+        : PanelHarness(false, DeviceConfig::zorvex())
+    {
+        audio.removeDevice(device);
+    }
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // The panel among other desktop programs: its icon and window buttons, the quit key, and one
 // panel per session between two real processes.
-#include "ATolvane.h"
 #include "Desktop.h"
+#include "ATolvane.h"
 #include "PanelHarness.h"
 
 #include <QApplication>
@@ -31,7 +31,8 @@ TEST(DesktopWindow, HasItsIconNoMaximizeButtonAndCtrlQEndsTheProgramAsClosingDoe
     h.panel->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(h.panel.get()));
     QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
-    QTimer::singleShot(0, h.panel.get(), [&] { QTest::keyClick(h.panel->windowHandle(), Qt::Key_Q, Qt::ControlModifier); });
+    QTimer::singleShot(0, h.panel.get(),
+                       [&] { QTest::keyClick(h.panel->windowHandle(), Qt::Key_Q, Qt::ControlModifier); });
     // Bounds a broken quit path; a working one returns at once.
     QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(3); });
     EXPECT_EQ(QApplication::exec(), 0);

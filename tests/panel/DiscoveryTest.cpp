@@ -139,7 +139,7 @@ TEST(Discovery, OnlyTheFirstServiceNamedZorvexOfADrainIsAttached)
 {
     DiscoveryHarness h;
     h.wake();
-    h.bus->plug(serviceOnly());                                 // waits in the backlog
+    h.bus->plug(serviceOnly());                           // waits in the backlog
     const auto zorvex = h.bus->plug(USBDevice::zorvex()); // reported by the manager
     h.settle();
     EXPECT_TRUE(h.panel->isAttached());
@@ -311,9 +311,9 @@ TEST(Discovery, PlugAndUnplugCyclesLeaveNothingBehindInTheRegistry)
     auto drain = [](void *refcon, io_iterator_t it) {
         while (const io_service_t service = IOIteratorNext(it)) {
             io_object_t interest = 0;
-            if (IOServiceAddInterestNotification(static_cast<IONotificationPortRef>(refcon), service,
-                                                 "IOGeneralInterest", [](void *, io_service_t, natural_t, void *) {},
-                                                 nullptr, &interest)
+            if (IOServiceAddInterestNotification(
+                    static_cast<IONotificationPortRef>(refcon), service, "IOGeneralInterest",
+                    [](void *, io_service_t, natural_t, void *) {}, nullptr, &interest)
                 == KERN_SUCCESS)
                 ++interests;
             IOObjectRelease(service);

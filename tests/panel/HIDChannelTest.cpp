@@ -9,7 +9,11 @@ namespace {
 
 struct HIDHarness : PanelHarness {
     sim::SimHIDDevice hid;
-    HIDHarness() : PanelHarness(false) { panel->setHIDInterface(&hid); }
+    HIDHarness()
+        : PanelHarness(false)
+    {
+        panel->setHIDInterface(&hid);
+    }
     ~HIDHarness() { panel->setHIDInterface(nullptr); }
 };
 
@@ -35,7 +39,7 @@ TEST(HIDChannel, Register26SendsTheExactReportThenReadsEighteenBytes)
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].type, kIOHIDReportTypeOutput);
     EXPECT_EQ(reports[0].reportID, 0);
-    EXPECT_EQ(reports[0].bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x1A, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    EXPECT_EQ(reports[0].bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x1A, 0, 1, 0, 0, 0,    0, 0, 0, 0, 0, 0,
                                                            0,    0,    0,    0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0}));
     EXPECT_EQ(reports[1].type, kIOHIDReportTypeInput);
     EXPECT_EQ(reports[1].reportID, 0);
@@ -78,8 +82,8 @@ TEST(HIDChannel, EitherRefusedReportFailsTheCommandAndARefusedOutputIsNotReadBac
 TEST(HIDChannel, AnyReplyContentOrLengthIsSuccessButNoReplyIsNot)
 {
     HIDHarness h;
-    for (auto reply : {std::vector<std::uint8_t>(18, 0), std::vector<std::uint8_t>(3, 0xAB),
-                       std::vector<std::uint8_t>(64, 0xFF)}) {
+    for (auto reply :
+         {std::vector<std::uint8_t>(18, 0), std::vector<std::uint8_t>(3, 0xAB), std::vector<std::uint8_t>(64, 0xFF)}) {
         h.hid.setReply(reply);
         EXPECT_EQ(h.panel->setI2c(26, 0), 1u);
     }

@@ -34,7 +34,8 @@ TEST(HeadlessPicture, IsAFreshPrivateFileThatNoPlantedLinkRedirects)
         const QFileInfo info(file->fileName());
         EXPECT_EQ(info.absolutePath(), QFileInfo(runtime.path()).absoluteFilePath());
         EXPECT_FALSE(info.isSymLink());
-        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther), 0);
+        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                  0);
         EXPECT_EQ(info.size(), 0) << "created, not reused";
         file->write("picture");
         file->flush();

@@ -7,9 +7,9 @@
 #include <QThread>
 #include <bit>
 #include <cstdio>
-#include <random>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
+#include <random>
 #include <thread>
 
 using sim::AudioCall;
@@ -269,7 +269,9 @@ TEST(MixerThreads, ReadBackFromAnotherThreadRunsOnceOnTheWindowsThread)
 {
     PanelHarness h(true, exactDevice());
     h.audio.externalSetVolume(h.device, 1, 1, 0.6f);
-    std::thread other([&] { h.panel->performReadBack(2); /* channel1LevelChanged */ });
+    std::thread other([&] {
+        h.panel->performReadBack(2); /* channel1LevelChanged */
+    });
     other.join();
     EXPECT_TRUE(h.calls(AudioOp::DeviceGetProperty).empty()) << "nothing ran on the other thread";
     QCoreApplication::processEvents();
@@ -282,8 +284,18 @@ TEST(MixerThreads, ReadBackFromAnotherThreadRunsOnceOnTheWindowsThread)
 TEST(MixerReadBack, ReadoutTextMatchesTheCLibrarysFormattingEverywhere)
 {
     // Halfway cases, both zeros, the device's floor and headroom, large and tiny values.
-    std::vector<float> values = {0.25f, -0.25f, 0.05f, -0.05f, 0.0f, -0.0f, -96.0f, 12.75f, 1e7f, -1e-7f,
-                                 std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    std::vector<float> values = {0.25f,
+                                 -0.25f,
+                                 0.05f,
+                                 -0.05f,
+                                 0.0f,
+                                 -0.0f,
+                                 -96.0f,
+                                 12.75f,
+                                 1e7f,
+                                 -1e-7f,
+                                 std::numeric_limits<float>::infinity(),
+                                 std::numeric_limits<float>::quiet_NaN()};
     for (int i = -2000; i <= 2000; ++i)
         values.push_back(static_cast<float>(i) * 0.0125f);
     // Every kind of float a device could send: random bit patterns, fixed seed.

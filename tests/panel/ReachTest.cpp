@@ -25,7 +25,8 @@ sim::DeviceConfig exactDevice()
 
 // A shown, enabled panel bound to an exact device, linked, every level at 0.5, input 1 focused.
 struct ShownPanel : PanelHarness {
-    ShownPanel() : PanelHarness(true, exactDevice())
+    ShownPanel()
+        : PanelHarness(true, exactDevice())
     {
         panel->enableControls(0);
         panel->currPreference.m_nLink[0] = 1;
@@ -59,8 +60,8 @@ TEST(FaderKeys, EachKeyStepsThroughTheActionAndThePairFollows)
         double expected; // from 0.5
     };
     const Case cases[] = {
-        {Qt::Key_Up, 0.51}, {Qt::Key_Down, 0.49}, {Qt::Key_PageUp, 0.6},
-        {Qt::Key_PageDown, 0.4}, {Qt::Key_Home, 0.0}, {Qt::Key_End, 1.0},
+        {Qt::Key_Up, 0.51},      {Qt::Key_Down, 0.49}, {Qt::Key_PageUp, 0.6},
+        {Qt::Key_PageDown, 0.4}, {Qt::Key_Home, 0.0},  {Qt::Key_End, 1.0},
     };
     for (const Case &c : cases) {
         ShownPanel h;
@@ -148,9 +149,9 @@ TEST(FaderAccessibility, ASliderWithANameAndASettableValueThatReachesTheDevice)
 TEST(FaderAccessibility, ReadOutsCarryTheUnitAndDecorationsAreLeftOut)
 {
     ShownPanel h;
-    const QWidget *explained[] = {h.panel->fChannelLevel1, h.panel->fChannelLevel2, h.panel->fChannelLevel3,
-                                  h.panel->fChannelLevel4, h.panel->fChannelDB1,    h.panel->fChannelDB2,
-                                  h.panel->fChannelMute1,  h.panel->fChannelMute2};
+    const QWidget *explained[]
+        = {h.panel->fChannelLevel1, h.panel->fChannelLevel2, h.panel->fChannelLevel3, h.panel->fChannelLevel4,
+           h.panel->fChannelDB1,    h.panel->fChannelDB2,    h.panel->fChannelMute1,  h.panel->fChannelMute2};
     for (const QWidget *control : explained)
         EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
     QAccessibleInterface *readout = QAccessible::queryAccessibleInterface(h.panel->fChannelDB1);
@@ -165,8 +166,7 @@ TEST(FaderAccessibility, ReadOutsCarryTheUnitAndDecorationsAreLeftOut)
     for (int i = 0; i < view->childCount(); ++i) {
         QAccessibleInterface *child = view->child(i);
         ASSERT_NE(child, nullptr);
-        EXPECT_FALSE(child->object()->property("decoration").isValid())
-            << child->object()->objectName().toStdString();
+        EXPECT_FALSE(child->object()->property("decoration").isValid()) << child->object()->objectName().toStdString();
         EXPECT_EQ(view->indexOfChild(child), i);
         sawFader |= child->object() == h.panel->fChannelLevel1;
     }

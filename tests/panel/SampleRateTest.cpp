@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+using platform::linearPCMFormat;
 using sim::AudioCall;
 using sim::AudioOp;
-using platform::linearPCMFormat;
 
 namespace {
 
@@ -38,8 +38,9 @@ sim::DeviceConfig withFormats(std::vector<AudioStreamBasicDescription> output,
 
 TEST(SampleRateSet, ChoosesTheFirstListedFormatAtTheRateInputSideFirst)
 {
-    const std::vector<AudioStreamBasicDescription> formats = {linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 24, 2),
-                                                              linearPCMFormat(48000, 16, 2), linearPCMFormat(96000, 24, 2)};
+    const std::vector<AudioStreamBasicDescription> formats
+        = {linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 24, 2), linearPCMFormat(48000, 16, 2),
+           linearPCMFormat(96000, 24, 2)};
     PanelHarness h(true, withFormats(formats, formats));
     h.panel->enableControls(0);
     AButton *cell48 = cellWithTag(h.panel->fSampleRate, 1);
@@ -61,7 +62,9 @@ TEST(SampleRateSet, ChoosesTheFirstListedFormatAtTheRateInputSideFirst)
 
 TEST(SampleRateSet, EachSideIsIndependentAndAnUnlistedRateLeavesItAlone)
 {
-    PanelHarness h(true, withFormats({linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 16, 2)}, {linearPCMFormat(44100, 16, 2)}));
+    PanelHarness h(
+        true,
+        withFormats({linearPCMFormat(44100, 16, 2), linearPCMFormat(48000, 16, 2)}, {linearPCMFormat(44100, 16, 2)}));
     h.panel->setHwSampleRate(48000, 1);
     h.panel->setHwSampleRate(48000, 0);
     const auto writes = formatWrites(h);
@@ -131,9 +134,8 @@ TEST(SampleRateSet, FailedListReadsWriteNothing)
 
 TEST(SampleRateShow, ReadBackClassesSelectTagAndText)
 {
-    const std::pair<double, int> cases[] = {{92000, 1},   {92001, 0},   {46001, 1},     {46000, 2},
-                                            {44099.9, 2}, {88200, 1},   {32000, 2},     {192000, 0},
-                                            {96000, 0},   {48000, 1},   {44100, 2}};
+    const std::pair<double, int> cases[] = {{92000, 1}, {92001, 0},  {46001, 1}, {46000, 2}, {44099.9, 2}, {88200, 1},
+                                            {32000, 2}, {192000, 0}, {96000, 0}, {48000, 1}, {44100, 2}};
     const char *texts[] = {"96000 Hz", "48000 Hz", "44100 Hz"};
     for (const auto &[rate, tag] : cases) {
         const AudioStreamBasicDescription format = linearPCMFormat(rate, 24, 2);

@@ -31,10 +31,15 @@ struct InstalledBackend {
 TEST(LinuxStatus, AlsaResultsBecomeAudioStatusesByCauseAndHidTransfersByCompleteness)
 {
     // An unplugged card must read as a bad device; a positive count is success.
-    const std::pair<int, OSStatus> alsa[] = {{0, noErr}, {3, noErr}, {-ENODEV, kAudioHardwareBadDeviceError},
-        {-ENOENT, kAudioHardwareBadDeviceError}, {-EBUSY, kAudioHardwareIllegalOperationError},
-        {-EACCES, kAudioHardwareIllegalOperationError}, {-ENOSYS, kAudioHardwareUnknownPropertyError},
-        {-EIO, kAudioHardwareUnspecifiedError}, {INT_MIN, kAudioHardwareUnspecifiedError}};
+    const std::pair<int, OSStatus> alsa[] = {{0, noErr},
+                                             {3, noErr},
+                                             {-ENODEV, kAudioHardwareBadDeviceError},
+                                             {-ENOENT, kAudioHardwareBadDeviceError},
+                                             {-EBUSY, kAudioHardwareIllegalOperationError},
+                                             {-EACCES, kAudioHardwareIllegalOperationError},
+                                             {-ENOSYS, kAudioHardwareUnknownPropertyError},
+                                             {-EIO, kAudioHardwareUnspecifiedError},
+                                             {INT_MIN, kAudioHardwareUnspecifiedError}};
     for (const auto &[result, status] : alsa)
         EXPECT_EQ(audioStatusFromAlsa(result), status) << "alsa result " << result;
     EXPECT_EQ(ioReturnFromHidWrite(28, 28), kIOReturnSuccess);
@@ -54,11 +59,11 @@ TEST(VolumeMapping, RawStepsBecomeClampedScalars)
         long raw;
         VolumeRange range;
         Float32 scalar;
-    } cases[] = {{0, {0, 127}, 0.0f}, {127, {0, 127}, 1.0f}, {64, {0, 127}, 64.0f / 127.0f},
-        {-5120, {-10240, 0}, 0.5f}, // USB volume controls often lie below zero
-        {-3, {0, 127}, 0.0f}, {500, {0, 127}, 1.0f}, // clamped
-        {7, {7, 7}, 0.0f}, {7, {9, 3}, 0.0f}, // no room
-        {wide.min, wide, 0.0f}, {wide.max, wide, 1.0f}, {0, wide, 0.5f}}; // no overflow
+    } cases[] = {{0, {0, 127}, 0.0f},        {127, {0, 127}, 1.0f},  {64, {0, 127}, 64.0f / 127.0f},
+                 {-5120, {-10240, 0}, 0.5f},                        // USB volume controls often lie below zero
+                 {-3, {0, 127}, 0.0f},       {500, {0, 127}, 1.0f}, // clamped
+                 {7, {7, 7}, 0.0f},          {7, {9, 3}, 0.0f},     // no room
+                 {wide.min, wide, 0.0f},     {wide.max, wide, 1.0f}, {0, wide, 0.5f}}; // no overflow
     for (const auto &c : cases)
         EXPECT_NEAR(scalarFromRaw(c.raw, c.range), c.scalar, 1e-6)
             << c.raw << " in " << c.range.min << ".." << c.range.max;
@@ -72,10 +77,10 @@ TEST(VolumeMapping, ScalarsBecomeTheNearestStepWithinTheRangeAndNaNIsRefused)
         Float32 scalar;
         VolumeRange range;
         long raw;
-    } cases[] = {{0.0f, {0, 127}, 0}, {1.0f, {0, 127}, 127},
-        {0.5f, {0, 127}, 64}, // 63.5 rounds to the nearest step
-        {-0.25f, {0, 127}, 0}, {1.5f, {0, 127}, 127}, {inf, {0, 127}, 127}, {-inf, {0, 127}, 0},
-        {0.5f, {-10240, 0}, -5120}, {0.7f, {7, 7}, 7}, {1.0f, wide, wide.max}, {0.0f, wide, wide.min}};
+    } cases[]
+        = {{0.0f, {0, 127}, 0},        {1.0f, {0, 127}, 127}, {0.5f, {0, 127}, 64}, // 63.5 rounds to the nearest step
+           {-0.25f, {0, 127}, 0},      {1.5f, {0, 127}, 127}, {inf, {0, 127}, 127},   {-inf, {0, 127}, 0},
+           {0.5f, {-10240, 0}, -5120}, {0.7f, {7, 7}, 7},     {1.0f, wide, wide.max}, {0.0f, wide, wide.min}};
     for (const auto &c : cases)
         EXPECT_EQ(rawFromScalar(c.scalar, c.range), c.raw) << c.scalar << " in " << c.range.min << ".." << c.range.max;
     EXPECT_FALSE(rawFromScalar(std::nanf(""), {0, 127}).has_value()) << "NaN must not be written";
@@ -83,9 +88,13 @@ TEST(VolumeMapping, ScalarsBecomeTheNearestStepWithinTheRangeAndNaNIsRefused)
 
 TEST(Decibels, HundredthsOfADecibelWithMutedAndAnythingBelowTheFloorAsTheFloor)
 {
-    const std::pair<long, Float32> cases[] = {{0, 0.0f}, {-1234, -12.34f}, {600, 6.0f}, {-14400, kDecibelFloor},
-        {SND_CTL_TLV_DB_GAIN_MUTE, kDecibelFloor}, {-20000, kDecibelFloor},
-        {std::numeric_limits<long>::min(), kDecibelFloor}};
+    const std::pair<long, Float32> cases[] = {{0, 0.0f},
+                                              {-1234, -12.34f},
+                                              {600, 6.0f},
+                                              {-14400, kDecibelFloor},
+                                              {SND_CTL_TLV_DB_GAIN_MUTE, kDecibelFloor},
+                                              {-20000, kDecibelFloor},
+                                              {std::numeric_limits<long>::min(), kDecibelFloor}};
     for (const auto &[centibels, decibels] : cases)
         EXPECT_FLOAT_EQ(decibelsFromAlsa(centibels), decibels) << centibels;
 }
@@ -120,10 +129,15 @@ TEST(ElementChannels, ChannelsOneAndTwoMapOntoTheElementsChannels)
         bool mono;
         int elementChannels;
         std::optional<int> index;
-    } cases[] = {{1, false, 2, 0}, {2, false, 2, 1}, {0, false, 2, std::nullopt}, {3, false, 2, std::nullopt},
-        {kAudioPropertyWildcardChannel, false, 2, std::nullopt},
-        {2, true, 1, 0}, // a mono element answers both channels, a one-channel element only the first
-        {1, false, 1, 0}, {2, false, 1, std::nullopt}, {1, false, 0, std::nullopt}};
+    } cases[] = {{1, false, 2, 0},
+                 {2, false, 2, 1},
+                 {0, false, 2, std::nullopt},
+                 {3, false, 2, std::nullopt},
+                 {kAudioPropertyWildcardChannel, false, 2, std::nullopt},
+                 {2, true, 1, 0}, // a mono element answers both channels, a one-channel element only the first
+                 {1, false, 1, 0},
+                 {2, false, 1, std::nullopt},
+                 {1, false, 0, std::nullopt}};
     for (const auto &c : cases)
         EXPECT_EQ(elementChannelFor(c.channel, c.mono, c.elementChannels), c.index)
             << c.channel << (c.mono ? " mono " : " ") << c.elementChannels;
@@ -164,8 +178,8 @@ TEST(MixerChanges, EachChangedLevelTellsItsPropertiesAndTheMasters)
     EXPECT_EQ(changesBetween(d, 0, levels, SideLevels{{10L, 20L}, false}), flipped);
 
     // A value that became readable counts as moved.
-    const auto readable =
-        changesBetween(d, 0, SideLevels{{std::nullopt, 20L}, std::nullopt}, SideLevels{{5L, 20L}, false});
+    const auto readable
+        = changesBetween(d, 0, SideLevels{{std::nullopt, 20L}, std::nullopt}, SideLevels{{5L, 20L}, false});
     ASSERT_EQ(readable.size(), 5u);
     EXPECT_EQ(readable[0], (PropertyChange{d, 1, 0, kAudioDevicePropertyVolumeScalar}));
     EXPECT_EQ(readable[4], (PropertyChange{d, 0, 0, kAudioDevicePropertyMute}));
@@ -230,14 +244,14 @@ TEST_F(AlsaWithoutCards, NoDeviceIsListedAndEveryDeviceOrStreamCallAnswersAnErro
                   kAudioHardwareBadDeviceError);
         EXPECT_EQ(name, nullptr);
         Counter counter;
-        EXPECT_EQ(AudioDeviceAddPropertyListener(device, 1, 1, kAudioDevicePropertyVolumeScalar, countingListener,
-                                                 &counter),
-                  kAudioHardwareBadDeviceError);
+        EXPECT_EQ(
+            AudioDeviceAddPropertyListener(device, 1, 1, kAudioDevicePropertyVolumeScalar, countingListener, &counter),
+            kAudioHardwareBadDeviceError);
         EXPECT_EQ(backend.listenerCount(), 0u);
     }
-    EXPECT_EQ(AudioDeviceRemovePropertyListener(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar,
-                                                countingListener),
-              kAudioHardwareIllegalOperationError);
+    EXPECT_EQ(
+        AudioDeviceRemovePropertyListener(AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar, countingListener),
+        kAudioHardwareIllegalOperationError);
 
     const AudioStreamBasicDescription format = linearPCMFormat(48000, 24, 2);
     for (const AudioStreamID stream : {streamIdFor(AudioDeviceID{1}, 0), streamIdFor(AudioDeviceID{1}, 1),

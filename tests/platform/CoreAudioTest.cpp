@@ -139,4 +139,3 @@ TEST(AudioWrappers, HandTheBackendOnlyTheOfferedBytes)
     for (std::size_t i = 0; i < storage.size(); ++i)
         EXPECT_EQ(storage[i], i < 3 ? std::byte{0x11} : kCanary) << "byte " << i;
 }
-

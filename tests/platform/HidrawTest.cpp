@@ -52,8 +52,15 @@ TEST(HidReportFraming, TheReportIdGoesInFrontOfTheUnchangedReportAndMustFitAByte
 TEST(UsbIds, OnlyFourHexDigitsOfSysfsTextBecomeAnId)
 {
     const std::pair<std::optional<std::string>, std::optional<std::int32_t>> cases[] = {{"5e1a", 0x5E1A},
-        {"5E1A\n", 0x5E1A}, {"1", 1}, {std::nullopt, std::nullopt}, {"", std::nullopt}, {"  ", std::nullopt},
-        {"5e1g", std::nullopt}, {"0x5e1a", std::nullopt}, {"15e1a", std::nullopt}, {"-5e1", std::nullopt}};
+                                                                                        {"5E1A\n", 0x5E1A},
+                                                                                        {"1", 1},
+                                                                                        {std::nullopt, std::nullopt},
+                                                                                        {"", std::nullopt},
+                                                                                        {"  ", std::nullopt},
+                                                                                        {"5e1g", std::nullopt},
+                                                                                        {"0x5e1a", std::nullopt},
+                                                                                        {"15e1a", std::nullopt},
+                                                                                        {"-5e1", std::nullopt}};
     for (const auto &[text, id] : cases)
         EXPECT_EQ(parseUsbId(text), id) << text.value_or("(absent)");
 }
@@ -87,8 +94,8 @@ TEST(HidrawDevice, ANodeThatIsNotHidrawAnswersNoDeviceWithoutReachingHidapiAndBa
     // hidapi 0.13 crashes when asked to open a path that is not a hidraw node.
     QTemporaryFile file;
     ASSERT_TRUE(file.open());
-    for (const std::string &path : {file.fileName().toStdString(), std::string("/dev/null"),
-                                   std::string("/nonexistent/hidraw9")}) {
+    for (const std::string &path :
+         {file.fileName().toStdString(), std::string("/dev/null"), std::string("/nonexistent/hidraw9")}) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(isHidrawNode(path));
         HidrawDevice device(path, hidPropertiesFrom(zorvexAttributes()));
@@ -168,9 +175,8 @@ TEST(HidReplies, RandomRepliesReachTheCallerWithinItsBuffer)
         FakeHidrawNode::Report nextReply(static_cast<std::size_t>(length));
         for (std::uint8_t &byte : nextReply)
             byte = static_cast<std::uint8_t>(pick(0, 255));
-        node.setResponder([nextReply](const FakeHidrawNode::Report &) {
-            return std::vector<FakeHidrawNode::Report>{nextReply};
-        });
+        node.setResponder(
+            [nextReply](const FakeHidrawNode::Report &) { return std::vector<FakeHidrawNode::Report>{nextReply}; });
         const auto offered = static_cast<std::size_t>(pick(1, 80));
 
         const Exchange e = exchange(&device, offered);
@@ -184,7 +190,8 @@ TEST(HidReplies, RandomRepliesReachTheCallerWithinItsBuffer)
         ASSERT_EQ(e.read, kIOReturnSuccess);
         const auto filled = std::min<std::size_t>(offered, static_cast<std::size_t>(length));
         ASSERT_EQ(e.length, static_cast<CFIndex>(filled));
-        EXPECT_TRUE(std::equal(e.reply.begin(), e.reply.begin() + static_cast<std::ptrdiff_t>(filled), nextReply.begin()));
+        EXPECT_TRUE(
+            std::equal(e.reply.begin(), e.reply.begin() + static_cast<std::ptrdiff_t>(filled), nextReply.begin()));
         EXPECT_TRUE(std::all_of(e.reply.begin() + static_cast<std::ptrdiff_t>(filled), e.reply.end(),
                                 [](std::uint8_t b) { return b == 0xEE; }));
     }

@@ -1,5 +1,5 @@
-#include "IOKitHID.h"
 #include "LogindSleepWatcher.h"
+#include "IOKitHID.h"
 #include "NotificationCenter.h"
 
 #include <QCoreApplication>

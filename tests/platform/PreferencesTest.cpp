@@ -100,8 +100,10 @@ TEST_F(Preferences, OnlyAnIntegralNumberInRangeConverts)
         EXPECT_FALSE(r.converted) << key;
         EXPECT_EQ(r.value, 12345) << key << ": a failed conversion leaves the target alone";
     }
-    const std::pair<const char *, SInt32> numbers[] = {
-        {"max", std::numeric_limits<SInt32>::max()}, {"min", std::numeric_limits<SInt32>::min()}, {"whole", 2}, {"zero", 0}};
+    const std::pair<const char *, SInt32> numbers[] = {{"max", std::numeric_limits<SInt32>::max()},
+                                                       {"min", std::numeric_limits<SInt32>::min()},
+                                                       {"whole", 2},
+                                                       {"zero", 0}};
     for (const auto &[key, expected] : numbers) {
         const Read r = readInt(QString::fromLatin1(key));
         EXPECT_TRUE(r.converted) << key;
@@ -126,7 +128,7 @@ TEST_F(Preferences, AStoredStringOrBoolStaysOneAcrossAWrite)
 TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)
 {
     for (const QByteArray &damaged : {QByteArray("{\"ZorvexLinkKey0\": 1"), QByteArray("\x00\xff garbage", 10),
-                                     QByteArray("[1, 2]"), QByteArray()}) {
+                                      QByteArray("[1, 2]"), QByteArray()}) {
         writeFile(damaged);
         EXPECT_FALSE(CFPreferencesCopyAppValue(kLinkKey)) << damaged.toStdString();
     }
@@ -138,7 +140,6 @@ TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)
     EXPECT_EQ(repaired.size(), 1);
     EXPECT_EQ(repaired.value(kLinkKey).toInt(-1), 1);
 }
-
 
 namespace {
 

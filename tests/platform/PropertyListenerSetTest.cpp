@@ -1,5 +1,5 @@
-#include "CountingListener.h"
 #include "PropertyListenerSet.h"
+#include "CountingListener.h"
 
 #include <atomic>
 #include <condition_variable>

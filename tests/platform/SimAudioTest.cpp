@@ -1,12 +1,12 @@
-#include "CoreAudio.h"
 #include "SimAudio.h"
+#include "CoreAudio.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <optional>

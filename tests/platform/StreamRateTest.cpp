@@ -67,16 +67,11 @@ bool eventually(F &&done, std::chrono::milliseconds limit = std::chrono::seconds
 TEST(KernelRate, HwParamsGiveTheRateOfAnOpenSubstreamOnly)
 {
     const std::pair<std::string, std::optional<UInt32>> cases[] = {
-        {kRunning44100, 44100},
-        {"rate: 96000 (96000/1)\n", 96000},
-        {"closed\n", std::nullopt},
-        {"", std::nullopt},
-        {"rate: \n", std::nullopt},
-        {"rate: 0 (0/1)\n", std::nullopt},
-        {"rate: -48000\n", std::nullopt},
-        {"rate: 99999999999 (1/1)\n", std::nullopt}, // past 32 bits
-        {"rate: banana\n", std::nullopt},
-        {std::string(100000, 'x'), std::nullopt},
+        {kRunning44100, 44100},           {"rate: 96000 (96000/1)\n", 96000},
+        {"closed\n", std::nullopt},       {"", std::nullopt},
+        {"rate: \n", std::nullopt},       {"rate: 0 (0/1)\n", std::nullopt},
+        {"rate: -48000\n", std::nullopt}, {"rate: 99999999999 (1/1)\n", std::nullopt}, // past 32 bits
+        {"rate: banana\n", std::nullopt}, {std::string(100000, 'x'), std::nullopt},
     };
     for (const auto &[text, rate] : cases)
         EXPECT_EQ(rateFromHwParams(text), rate) << text.substr(0, 40);
@@ -195,8 +190,7 @@ class SideRates : public SoundServer {
 protected:
     RateSources sources(bool withServer = true) const
     {
-        return {proc.root(), withServer ? server.socket() : server.folder() + "/nobody-here",
-                proc.root() / "no-pulse"};
+        return {proc.root(), withServer ? server.socket() : server.folder() + "/nobody-here", proc.root() / "no-pulse"};
     }
     FakeProc proc;
     const PcmSide output{AudioDeviceID{3}, 0, 2, 0};

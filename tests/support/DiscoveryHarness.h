@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ATolvane.h"
-#include "TestDoubles.h"
 #include "CoreAudio.h"
 #include "IOKit.h"
 #include "Preferences.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
+#include "TestDoubles.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

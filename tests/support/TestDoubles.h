@@ -30,7 +30,10 @@ private:
 
 class RecordingScriptRunner final : public ScriptRunner {
 public:
-    explicit RecordingScriptRunner(bool succeed = true) : m_succeed(succeed) {}
+    explicit RecordingScriptRunner(bool succeed = true)
+        : m_succeed(succeed)
+    {
+    }
     bool execute(const QString &source, QString *errorInfo) override;
     std::vector<QString> scripts() const;
 
