@@ -21,9 +21,11 @@ std::vector<std::byte> toBytes(const T &value)
     return {view.begin(), view.end()};
 }
 
+} // namespace
+
 // Where a read is filled. While a size limit is in force the answer is built aside and only
 // the allowed bytes reach the caller, so a limited read writes no byte past the size it reports.
-class ReadTarget {
+class SimAudioSystem::ReadTarget {
 public:
     ReadTarget(std::span<std::byte> caller, std::optional<UInt32> limit)
         : m_caller(caller)
@@ -38,13 +40,15 @@ public:
 
     std::span<std::byte> out() const { return m_out; }
 
-    // Hands the first `filled` bytes, cut to the limit, to the caller; returns how many.
-    UInt32 deliver(UInt32 filled)
+    // Hands the first `filled` bytes, cut to the limit, to the caller and journals them with
+    // the call; returns how many.
+    UInt32 deliver(UInt32 filled, AudioCall &call)
     {
         if (m_limit)
             filled = std::min(*m_limit, filled);
         if (m_out.data() != m_caller.data() && filled > 0)
             std::memcpy(m_caller.data(), m_out.data(), filled);
+        call.data.assign(m_caller.begin(), m_caller.begin() + filled);
         return filled;
     }
 
@@ -54,8 +58,6 @@ private:
     std::vector<std::byte> m_scratch;
     std::span<std::byte> m_out;
 };
-
-} // namespace
 
 const char *toString(AudioOp op)
 {
@@ -266,6 +268,26 @@ void SimAudioSystem::setJournaling(bool enabled)
 
 // ---- hardware ----
 
+OSStatus SimAudioSystem::finishRead(AudioCall &&call, OSStatus status, ReadTarget &target, UInt32 &ioSize)
+{
+    if (status == noErr)
+        ioSize = target.deliver(ioSize, call);
+    finish(std::move(call), status);
+    return status;
+}
+
+// A size answer is cut as a size rule says, and journalled, before the call ends.
+OSStatus SimAudioSystem::finishSizeAnswer(AudioCall &&call, OSStatus status, UInt32 &outSize)
+{
+    if (status == noErr) {
+        if (auto size = sizeOverride(call))
+            outSize = *size;
+        call.data = toBytes(outSize);
+    }
+    finish(std::move(call), status);
+    return status;
+}
+
 OSStatus SimAudioSystem::hardwareGetPropertyInfo(AudioPropertyID property, UInt32 &outSize)
 {
     std::lock_guard lock(m_stateMutex);
@@ -277,13 +299,7 @@ OSStatus SimAudioSystem::hardwareGetPropertyInfo(AudioPropertyID property, UInt3
         else
             status = kAudioHardwareUnknownPropertyError;
     }
-    if (status == noErr) {
-        if (auto size = sizeOverride(call))
-            outSize = *size;
-        call.data = toBytes(outSize);
-    }
-    finish(std::move(call), status);
-    return status;
+    return finishSizeAnswer(std::move(call), status, outSize);
 }
 
 OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &ioSize, std::span<std::byte> outData)
@@ -298,8 +314,7 @@ OSStatus SimAudioSystem::hardwareGetProperty(AudioPropertyID property, UInt32 &i
                 ids.push_back(d.id);
             ReadTarget target(outData, sizeOverride(call));
             putRecords(ids, ioSize, target.out());
-            ioSize = target.deliver(ioSize);
-            call.data.assign(outData.begin(), outData.begin() + ioSize);
+            ioSize = target.deliver(ioSize, call);
         } else {
             status = kAudioHardwareUnknownPropertyError;
         }
@@ -339,13 +354,7 @@ OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel,
             status = kAudioHardwareUnknownPropertyError;
         }
     }
-    if (status == noErr) {
-        if (auto size = sizeOverride(call))
-            outSize = *size;
-        call.data = toBytes(outSize);
-    }
-    finish(std::move(call), status);
-    return status;
+    return finishSizeAnswer(std::move(call), status, outSize);
 }
 
 OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
@@ -387,12 +396,7 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
     } else {
         status = kAudioHardwareUnknownPropertyError;
     }
-    if (status == noErr) {
-        ioSize = target.deliver(ioSize);
-        call.data.assign(outData.begin(), outData.begin() + ioSize);
-    }
-    finish(std::move(call), status);
-    return status;
+    return finishRead(std::move(call), status, target, ioSize);
 }
 
 OSStatus SimAudioSystem::deviceGetName(AudioDeviceID id, UInt32 channel, Boolean isInput, AudioPropertyID property,
@@ -489,12 +493,7 @@ OSStatus SimAudioSystem::streamGetProperty(AudioStreamID id, UInt32 channel, Aud
     } else {
         status = kAudioHardwareUnknownPropertyError;
     }
-    if (status == noErr) {
-        ioSize = target.deliver(ioSize);
-        call.data.assign(outData.begin(), outData.begin() + ioSize);
-    }
-    finish(std::move(call), status);
-    return status;
+    return finishRead(std::move(call), status, target, ioSize);
 }
 
 OSStatus SimAudioSystem::streamSetProperty(AudioStreamID id, UInt32 channel, AudioPropertyID property,

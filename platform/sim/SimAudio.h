@@ -166,6 +166,10 @@ private:
     // Journals the call and answers a forced failure, if one applies. Returns noErr to go on.
     OSStatus begin(AudioCall &call);
     void finish(AudioCall &&call, OSStatus status);
+    OSStatus finishSizeAnswer(AudioCall &&call, OSStatus status, UInt32 &outSize);
+    // Where a read is filled, and what of it reaches the caller.
+    class ReadTarget;
+    OSStatus finishRead(AudioCall &&call, OSStatus status, ReadTarget &target, UInt32 &ioSize);
     std::optional<UInt32> sizeOverride(const AudioCall &call) const;
 
     Device *findDevice(AudioDeviceID id);
