@@ -18,6 +18,9 @@ struct Program {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        // A runtime folder of its own, so that a panel running elsewhere in the session is not
+        // asked to come forward in its place.
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(ZORVEX_PANEL_PROGRAM), arguments);
     }
