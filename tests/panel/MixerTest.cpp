@@ -104,14 +104,20 @@ TEST(MixerLevel, OnlyExactlyOneLinks)
     }
 }
 
-TEST(MixerLevel, UnknownSenderChangesNothing)
+// An unknown sender, and the link switch, which only stores its state: nothing reaches the device.
+TEST(MixerLevel, UnknownSendersAndTheLinkSwitchWriteNothing)
 {
     PanelHarness h;
     ARoundButtonSlider stranger;
     h.panel->setChannelLevel(&stranger);
     h.panel->setChannelLevel(nullptr);
     h.panel->setChannelMute(h.panel->fChannelLevel1);
+    const double before = h.panel->fChannelLevel1->doubleValue();
+    h.panel->fChannelLink->setState(1);
+    h.panel->setChannelLink(h.panel->fChannelLink);
+    EXPECT_EQ(h.panel->currPreference.m_nLink[0], 1);
     EXPECT_TRUE(h.audio.journal().empty());
+    EXPECT_EQ(h.panel->fChannelLevel1->doubleValue(), before);
 }
 
 TEST(MixerReadBack, FailedReadsLeaveRecordControlAndReadoutAlone)
@@ -223,17 +229,6 @@ TEST(MixerMute, ReadBackMovesButtonNotRecord)
     h.audio.externalSetMute(h.device, 0, 0, 0);
     h.panel->channelMuteChanged(1);
     EXPECT_EQ(h.panel->fChannelMute2->state(), 1);
-}
-
-TEST(MixerLink, SwitchStoresStateOnly)
-{
-    PanelHarness h;
-    const double before = h.panel->fChannelLevel1->doubleValue();
-    h.panel->fChannelLink->setState(1);
-    h.panel->setChannelLink(h.panel->fChannelLink);
-    EXPECT_EQ(h.panel->currPreference.m_nLink[0], 1);
-    EXPECT_TRUE(h.audio.journal().empty());
-    EXPECT_EQ(h.panel->fChannelLevel1->doubleValue(), before);
 }
 
 TEST(MixerUnbound, CallsReachNoDeviceAndOnlyTheRecordChanges)
