@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <bit>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,15 +21,6 @@ namespace {
 float deviceStep(float value)
 {
     return std::round(value * 127.0f) / 127.0f;
-}
-
-std::vector<std::uint32_t> pausesOf(const platform::VirtualClock &clock, std::uint32_t micros)
-{
-    std::vector<std::uint32_t> result;
-    for (std::uint32_t p : clock.pauses())
-        if (p == micros)
-            result.push_back(p);
-    return result;
 }
 
 } // namespace
@@ -48,7 +38,6 @@ TEST(Attach, FirstAttachRestoresFactoryDefaults)
     EXPECT_EQ(p.fDeviceId[0], device);
     EXPECT_EQ(p.fDeviceId[1], device);
     EXPECT_EQ(p.currPreference.m_nLink[0], 1);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(0.59f), 0x3F170A3Du);
 
     // The device received the factory levels in level order, then the mutes, then the rates.
     std::vector<AudioCall> writes;
@@ -86,7 +75,7 @@ TEST(Attach, FirstAttachRestoresFactoryDefaults)
     EXPECT_EQ(p.fSampleRate->selectedCell()->tag(), 2);
     EXPECT_EQ(p.fSampleText->stringValue(), QStringLiteral("44100 Hz"));
     EXPECT_EQ(p.fChannelDB2->stringValue(), QStringLiteral("+0.0"));
-    EXPECT_TRUE(pausesOf(h.clock, 50000).empty()) << "the audio devices were there at once";
+    EXPECT_EQ(h.pauses(50000), 0u) << "the audio devices were there at once";
 }
 
 TEST(Attach, StoredFlagKeepsTheDevicesSettings)
@@ -145,7 +134,7 @@ TEST(Attach, WaitsAboutTwoSecondsForASideThatNeverComes)
         ATolvane &p = *h.panel;
         EXPECT_FALSE(p.isAttached());
         EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
-        EXPECT_EQ(pausesOf(h.clock, 50000).size(), 41u);
+        EXPECT_EQ(h.pauses(50000), 41u);
         EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex Disabled"));
         EXPECT_EQ(h.countCalls(AudioOp::DeviceAddPropertyListener), 0u);
         EXPECT_TRUE(h.bus->hid(zorvex)->registerWrites().empty());
@@ -219,11 +208,7 @@ TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
     p.fChannelLink->click(); // linked by the defaults; now off
     EXPECT_EQ(p.currPreference.m_nLink[0], 0);
     h.unplug(zorvex);
-    const CFPropertyList stored = CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0"));
-    ASSERT_TRUE(stored.has_value());
-    SInt32 value = -1;
-    ASSERT_TRUE(CFNumberGetValue(*stored, &value));
-    EXPECT_EQ(value, 0);
+    EXPECT_EQ(h.storedLinkFlag(), 0);
 
     h.audio.clearJournal();
     zorvex = h.plug();
@@ -270,9 +255,7 @@ TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)
     EXPECT_FALSE(h.panel->isAttached());
     h.unplug(zorvex);
     h.panel->applicationWillTerminate();
-    SInt32 value = -1;
-    ASSERT_TRUE(CFNumberGetValue(*CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0")), &value));
-    EXPECT_EQ(value, 1) << "the fresh panel's record (0) must not replace the user's choice";
+    EXPECT_EQ(h.storedLinkFlag(), 1) << "the fresh panel's record (0) must not replace the user's choice";
 }
 
 TEST(Attach, SleepSendsTheCommandUntilWake)

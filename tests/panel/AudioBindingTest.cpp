@@ -41,36 +41,36 @@ struct BindingHarness : PanelHarness {
 
 } // namespace
 
-TEST(AudioBinding, OneDeviceCarryingBothSidesFillsBoth)
+// Each device named "Zorvex" fills the side its first stream faces; a later one overwrites it.
+TEST(AudioBinding, EachMatchingDeviceFillsTheSideItsFirstStreamFaces)
 {
-    BindingHarness h;
-    DeviceConfig config = DeviceConfig::zorvex();
-    config.output.streamDirections = std::vector<UInt32>{0, 0};
-    config.input.streamDirections = std::vector<UInt32>{1, 1};
-    const AudioDeviceID id = h.audio.addDevice(config);
-    EXPECT_EQ(h.panel->detectAudioDeviceID(), 0u);
-    EXPECT_EQ(h.panel->fDeviceId[0], id);
-    EXPECT_EQ(h.panel->fDeviceId[1], id);
-}
-
-TEST(AudioBinding, OutputOnlyThenInputOnlyDevicesFillTheirSides)
-{
-    BindingHarness h;
-    const AudioDeviceID out = h.audio.addDevice(outputOnly());
-    const AudioDeviceID in = h.audio.addDevice(inputOnly());
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], out);
-    EXPECT_EQ(h.panel->fDeviceId[1], in);
-}
-
-TEST(AudioBinding, LaterMatchingDeviceOverwritesTheSameSide)
-{
-    BindingHarness h;
-    h.audio.addDevice();
-    const AudioDeviceID second = h.audio.addDevice();
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], second);
-    EXPECT_EQ(h.panel->fDeviceId[1], second);
+    DeviceConfig bothSides = DeviceConfig::zorvex();
+    bothSides.output.streamDirections = std::vector<UInt32>{0, 0};
+    bothSides.input.streamDirections = std::vector<UInt32>{1, 1};
+    DeviceConfig oddDirection = outputOnly();
+    oddDirection.output.streamDirections = std::vector<UInt32>{7, 0}; // non-zero reads as input
+    struct Case {
+        const char *what;
+        std::vector<DeviceConfig> devices;
+        int output, input; // which of the devices binds each side; -1 none
+    };
+    const Case cases[] = {
+        {"one device carrying both sides", {bothSides}, 0, 0},
+        {"output only, then input only", {outputOnly(), inputOnly()}, 0, 1},
+        {"a later match overwrites the same side", {DeviceConfig::zorvex(), DeviceConfig::zorvex()}, 1, 1},
+        {"the first stream's own direction", {oddDirection}, -1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        BindingHarness h;
+        std::vector<AudioDeviceID> ids;
+        for (const DeviceConfig &config : c.devices)
+            ids.push_back(h.audio.addDevice(config));
+        EXPECT_EQ(h.panel->detectAudioDeviceID(), 0u);
+        EXPECT_EQ(h.panel->fDeviceId[0],
+                  c.output < 0 ? kAudioDeviceUnknown : ids.at(static_cast<std::size_t>(c.output)));
+        EXPECT_EQ(h.panel->fDeviceId[1], c.input < 0 ? kAudioDeviceUnknown : ids.at(static_cast<std::size_t>(c.input)));
+    }
 }
 
 TEST(AudioBinding, NamesMustMatchExactly)
@@ -86,18 +86,6 @@ TEST(AudioBinding, NamesMustMatchExactly)
     const AudioDeviceID real = h.audio.addDevice();
     h.panel->detectAudioDeviceID();
     EXPECT_EQ(h.panel->fDeviceId[0], real) << "devices before it that failed do not stop the search";
-}
-
-TEST(AudioBinding, TheFirstStreamsOwnDirectionChoosesTheSide)
-{
-    BindingHarness h;
-    DeviceConfig config = DeviceConfig::zorvex();
-    config.hasInput = false;
-    config.output.streamDirections = std::vector<UInt32>{7, 0}; // non-zero reads as input
-    const AudioDeviceID id = h.audio.addDevice(config);
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], kAudioDeviceUnknown);
-    EXPECT_EQ(h.panel->fDeviceId[1], id);
 }
 
 TEST(AudioBinding, DevicesWithoutStreamsOrReadableDirectionsStayUnbound)

@@ -30,9 +30,7 @@ TEST(ListenerStorm, EveryNotificationLeadsToExactlyOneReadBack)
     constexpr int kNotifications = 4000;
     constexpr int kFaderMoves = 300;
 
-    sim::DeviceConfig config = sim::DeviceConfig::zorvex();
-    config.volumeSteps = 0;
-    PanelHarness h(true, config);
+    PanelHarness h(true, PanelHarness::exactZorvex());
     for (const ListenerRow &row : ListenerTable)
         h.panel->addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
     h.audio.clearJournal();

@@ -16,17 +16,10 @@
 
 namespace {
 
-sim::DeviceConfig exactDevice()
-{
-    sim::DeviceConfig config = sim::DeviceConfig::zorvex();
-    config.volumeSteps = 0;
-    return config;
-}
-
 // A shown, enabled panel bound to an exact device, linked, every level at 0.5, input 1 focused.
 struct ShownPanel : PanelHarness {
     ShownPanel()
-        : PanelHarness(true, exactDevice())
+        : PanelHarness(true, exactZorvex())
     {
         panel->enableControls(0);
         panel->currPreference.m_nLink[0] = 1;

@@ -147,7 +147,7 @@ TEST(SampleRateShow, ReadBackClassesSelectTagAndText)
     }
 }
 
-TEST(SampleRateShow, OnlyTheOutputSideIsShown)
+TEST(SampleRateShow, OnlyTheOutputSideIsShownAndFailedReadsLeaveSelectorAndText)
 {
     PanelHarness h(true, withFormats({linearPCMFormat(96000, 24, 2)}, {linearPCMFormat(48000, 24, 2)}));
     h.panel->inputSampleRateChanged();
@@ -155,11 +155,7 @@ TEST(SampleRateShow, OnlyTheOutputSideIsShown)
     EXPECT_TRUE(h.audio.journal().empty());
     h.panel->outputSampleRateChanged();
     EXPECT_EQ(h.panel->fSampleRate->selectedCell()->tag(), 0);
-}
 
-TEST(SampleRateShow, FailedReadsLeaveSelectorAndText)
-{
-    PanelHarness h(true, withFormats({linearPCMFormat(96000, 24, 2)}, {linearPCMFormat(96000, 24, 2)}));
     h.panel->fSampleRate->selectCellWithTag(2);
     h.panel->fSampleText->setStringValue(QStringLiteral("44100 Hz"));
     h.audio.failWhen([](const AudioCall &c) { return c.property == kAudioStreamPropertyPhysicalFormat; });

@@ -112,7 +112,7 @@ TEST(PanelWindow, StartsAbsentAndEnableShowsEverythingButDisableIsNotItsMirror)
     expectAbsentState(*h.panel);
 }
 
-TEST(PanelWindow, KeepOnTopTwiceRestoresStateAndLevel)
+TEST(PanelWindow, KeepOnTopTwiceRestoresStateAndLevelAndAudioSettingsIgnoresTheScriptsFailure)
 {
     PanelHarness h(false);
     h.panel->show();
@@ -131,11 +131,7 @@ TEST(PanelWindow, KeepOnTopTwiceRestoresStateAndLevel)
     EXPECT_EQ(sender.state(), 0);
     EXPECT_EQ(h.panel->level(), before);
     EXPECT_FALSE(h.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-}
 
-TEST(PanelWindow, AudioSettingsRunsTheScriptAndIgnoresItsFailure)
-{
-    PanelHarness h(false);
     RecordingScriptRunner failing(false);
     setScriptRunner(&failing);
     h.panel->LaunchAudioMidiSetup(nullptr);

@@ -18,8 +18,6 @@ using sim::AudioOp;
 
 namespace {
 
-constexpr std::byte kCanary{0xA5};
-
 struct Seen {
     AudioDeviceID device{};
     UInt32 channel = 0;
@@ -266,29 +264,3 @@ TEST_F(SimAudio, RemovalWaitsForADeliveryInProgress)
     audio.waitForNotifications();
     EXPECT_EQ(slow.calls, atRemoval);
 }
-
-namespace {
-struct SelfRemoving {
-    AudioDeviceID device{};
-    std::atomic<int> calls{0};
-    OSStatus removal = -1;
-
-    static OSStatus proc(AudioDeviceID, UInt32 channel, Boolean isInput, AudioPropertyID property, void *self)
-    {
-        auto *s = static_cast<SelfRemoving *>(self);
-        ++s->calls;
-        s->removal = AudioDeviceRemovePropertyListener(s->device, channel, isInput, property, SelfRemoving::proc);
-        return noErr;
-    }
-};
-
-struct RemovesAnother {
-    AudioDeviceID device{};
-    static OSStatus proc(AudioDeviceID, UInt32 channel, Boolean isInput, AudioPropertyID property, void *self)
-    {
-        AudioDeviceRemovePropertyListener(static_cast<RemovesAnother *>(self)->device, channel, isInput, property,
-                                          Recorder::proc);
-        return noErr;
-    }
-};
-} // namespace

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 // A simulated machine with a USB bus and an audio system, a virtual clock and a preferences
 // folder of its own. The panel is woken on demand, so that a test can plug devices in before
@@ -79,6 +80,24 @@ struct DiscoveryHarness {
     {
         CFPreferencesSetAppValue(QStringLiteral("ZorvexLinkKey0"), value);
         CFPreferencesAppSynchronize();
+    }
+
+    // The link flag as the preferences file holds it; empty when none is stored or it is no number.
+    static std::optional<SInt32> storedLinkFlag()
+    {
+        const CFPropertyList stored = CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0"));
+        SInt32 value = -1;
+        if (!stored || !CFNumberGetValue(*stored, &value))
+            return std::nullopt;
+        return value;
+    }
+
+    std::size_t pauses(std::uint32_t micros) const
+    {
+        std::size_t n = 0;
+        for (std::uint32_t p : clock.pauses())
+            n += p == micros;
+        return n;
     }
 
     std::size_t countCalls(sim::AudioOp op) const

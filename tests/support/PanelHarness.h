@@ -18,6 +18,14 @@ struct PanelHarness : DiscoveryHarness {
         audio.clearJournal();
     }
 
+    // A Zorvex that stores any volume exactly instead of in its 127 steps.
+    static sim::DeviceConfig exactZorvex()
+    {
+        sim::DeviceConfig config = sim::DeviceConfig::zorvex();
+        config.volumeSteps = 0;
+        return config;
+    }
+
     std::vector<sim::AudioCall> calls(sim::AudioOp op) const
     {
         std::vector<sim::AudioCall> result;
