@@ -46,22 +46,33 @@ def selector(app):
     return find(app, lambda a: a.get_role_name() == "filler" and a.get_name() == "Sample rate")
 
 
-def rate_state(app):
-    """'CELL|TEXT' as the window shows it now, or None when there is no panel to read."""
-    group = selector(app)
-    if group is None:
-        return None
-    checked = [group.get_child_at_index(i) for i in range(group.get_child_count())]
-    checked = [c.get_name() for c in checked if c.get_state_set().contains(Atspi.StateType.CHECKED)]
-    # The rate text is the label right after the selector.
-    parent = group.get_parent()
-    text = None
-    for i in range(group.get_index_in_parent() + 1, parent.get_child_count()):
-        sibling = parent.get_child_at_index(i)
-        if sibling.get_role_name() == "label":
-            text = sibling.get_name()
-            break
-    return "%s|%s" % (",".join(checked) or "none", text)
+class RateView:
+    """The rate cells and the rate text, found once: a poll then asks only for their states and
+    the text, which keeps its cost (and so the follower's own delay) small under emulation."""
+
+    def __init__(self, app):
+        # Every question goes to the panel: nothing read earlier is answered from a cache.
+        app.set_cache_mask(Atspi.Cache.NONE)
+        self.cells = []
+        self.text = None
+        group = selector(app)
+        if group is None:
+            return
+        self.cells = [group.get_child_at_index(i) for i in range(group.get_child_count())]
+        self.names = [c.get_name() for c in self.cells]
+        # The rate text is the label right after the selector.
+        parent = group.get_parent()
+        for i in range(group.get_index_in_parent() + 1, parent.get_child_count()):
+            sibling = parent.get_child_at_index(i)
+            if sibling.get_role_name() == "label":
+                self.text = sibling
+                break
+
+    def state(self):
+        """'CELL|TEXT' as the window shows it now."""
+        checked = [n for n, c in zip(self.names, self.cells) if c.get_state_set().contains(Atspi.StateType.CHECKED)]
+        text = self.text.get_name() if self.text is not None else None
+        return "%s|%s" % (",".join(checked) or "none", text)
 
 
 def kernel_rate(hw_params):
@@ -79,7 +90,7 @@ def main(argv):
         print("a11y: no zorvex-panel on the accessibility bus", file=sys.stderr)
         return 2
     if argv[0] == "rate":
-        print(rate_state(app))
+        print(RateView(app).state())
         return 0
     if argv[0] == "cell":
         cell = find(selector(app), lambda a: a.get_role_name() == "check box" and a.get_name() == argv[1])
@@ -90,7 +101,7 @@ def main(argv):
         return 0
     if argv[0] == "follow":
         ready, hw_params, rate, want, timeout = argv[1], argv[2], int(argv[3]), argv[4], float(argv[5])
-        selector(app)
+        view = RateView(app)
         open(ready, "w").close()
         until = time.monotonic() + timeout
         while kernel_rate(hw_params) != rate:
@@ -102,7 +113,7 @@ def main(argv):
         until = running + timeout
         seen = None
         while True:
-            seen = rate_state(app)
+            seen = view.state()
             if seen == want:
                 break
             if time.monotonic() > until:
