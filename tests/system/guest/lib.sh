@@ -49,7 +49,9 @@ verdict() { exit $((CHECKS_FAILED > 0)); }
 
 in_host_env() {
     echo PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp/home \
-        XDG_RUNTIME_DIR=/run/user/0 LANG=C.UTF-8 SYSTEMD_IGNORE_CHROOT=1 ${DISPLAY:+DISPLAY=$DISPLAY}
+        XDG_RUNTIME_DIR=/run/user/0 LANG=C.UTF-8 SYSTEMD_IGNORE_CHROOT=1 ${DISPLAY:+DISPLAY=$DISPLAY} \
+        ${DBUS_SESSION_BUS_ADDRESS:+DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS} \
+        ${QT_LINUX_ACCESSIBILITY_ALWAYS_ON:+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1}
 }
 # in_host CMD... - a host program in the chroot, with a clean environment (add variables with
 # in_host env NAME=VALUE CMD...).
@@ -288,5 +290,65 @@ settle_picture() {
 first_request_after() {
     awk -v since="$1" -v setup="$2" '
         $3 == "S" && index($0, " s " setup " ") { at = $2 / 1000000; if (at >= since) { printf "%.3f", at - since; exit } }
+    ' "/out/usbmon-$SCENARIO.txt"
+}
+
+# --- the user's session: its bus, accessibility, the sound server -------------------------------
+
+# The session bus and the accessibility bus at-spi's tools read the panel through; programs
+# started after this (the panel included) join them, and Qt exposes its widgets on them.
+session_start() {
+    [ -n "$DBUS_SESSION_BUS_ADDRESS" ] && return 0
+    in_host dbus-daemon --session --fork --address=unix:path=/run/user/0/bus > /out/session-bus.log 2>&1 \
+        || log "session bus: $(cat /out/session-bus.log)"
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/0/bus QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    in_host /usr/libexec/at-spi-bus-launcher --launch-immediately > /out/at-spi.log 2>&1 &
+}
+# a11y.py's commands (rate, cell, follow) against the running panel.
+a11y() { in_host /usr/bin/python3 "$SYSTEM_DIR/guest/a11y.py" "$@" 2>> /out/a11y-$SCENARIO.log; }
+# The rate selector as the window shows it: "44.1 kHz|44100 Hz", "none|No rate".
+panel_rate() { a11y rate; }
+# window_rate_is 'CELL|TEXT': whether the window shows that; RATE_SEEN is what it showed.
+window_rate_is() { RATE_SEEN=$(panel_rate); [ "$RATE_SEEN" = "$1" ]; }
+# click_rate 'CELL': a click on the rate cell, where at-spi says it is; CLICKED_AT is the
+# uptime just before the click (finding the cell takes seconds under emulation).
+click_rate() { _at=$(a11y cell "$1") && CLICKED_AT=$(t) && click $_at; }
+
+# The rate the device runs its output side at, as it received it (0 while not streaming).
+gadget_rate() { gadget_mixer cget "iface=PCM,name=Capture Rate" 2>/dev/null | sed -n 's/^  : values=//p'; }
+# The rate the kernel runs the card's playback side at ("closed": none).
+hw_params() { cat /proc/asound/Zorvex/pcm0p/sub0/hw_params 2>/dev/null; }
+hw_rate() { hw_params | sed -n 's/^rate: \([0-9]*\) .*/\1/p'; }
+HW_PARAMS_FILE=/proc/asound/Zorvex/pcm0p/sub0/hw_params
+
+# PipeWire and WirePlumber as the user's sound server (in the session); WirePlumber's logind
+# plugin needs logind's folders. Returns once the Zorvex's sink is in the graph.
+PIPEWIRE_PIDS=
+pipewire_start() {
+    session_start
+    mkdir -p /host/run/systemd/seats /host/run/systemd/sessions /host/run/systemd/users /host/run/systemd/machines
+    in_host_exec pipewire > /out/pipewire.log 2>&1 &
+    PIPEWIRE_PIDS=$!
+    wait_for 60 '[ -S /host/run/user/0/pipewire-0 ]' || log "no PipeWire socket"
+    in_host_exec wireplumber > /out/wireplumber.log 2>&1 &
+    PIPEWIRE_PIDS="$PIPEWIRE_PIDS $!"
+    wait_for 120 'in_host wpctl status 2>/dev/null | grep -q "Zorvex Analog Stereo"' \
+        || log "the Zorvex is not in the sound server's graph: $(in_host wpctl status 2>&1 | tr -s ' \n' ' ')"
+}
+pipewire_stop() {
+    for _p in $PIPEWIRE_PIDS; do kill "$_p" 2>/dev/null; wait "$_p" 2>/dev/null; done
+    PIPEWIRE_PIDS=
+}
+# The server's node that plays to the Zorvex.
+zorvex_sink() { in_host pw-cli ls Node 2>/dev/null | sed -n 's/.*node.name = "\(alsa_output\.usb-Orvanelle_Zorvex[^"]*\)".*/\1/p' | head -1; }
+# The forced rate in the server's settings ("" when none is forced).
+forced_rate() { in_host pw-metadata -n settings 0 clock.force-rate 2>/dev/null | sed -n "s/.*key:'clock.force-rate' value:'\([^']*\)'.*/\1/p"; }
+
+# rate_request_after UPTIME RATE: seconds from UPTIME to the first sampling-frequency request
+# (SET_CUR to an endpoint, 3 bytes little-endian) for RATE Hz in this scenario's usbmon capture.
+rate_request_after() {
+    _le=$(printf '%02x%02x%02x' $(($2 & 255)) $((($2 >> 8) & 255)) $((($2 >> 16) & 255)))
+    awk -v since="$1" -v data="$_le" '
+        $3 == "S" && index($0, " s 22 01 0100 ") && $NF == data { at = $2 / 1000000; if (at >= since) { printf "%.3f", at - since; exit } }
     ' "/out/usbmon-$SCENARIO.txt"
 }
