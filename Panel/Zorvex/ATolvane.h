@@ -185,7 +185,7 @@ private:
     QTimer *m_recheckTimer = nullptr;
 
     // Runs the read-backs that other threads have queued, in arrival order.
-    void drainReadBacks();
+    Q_INVOKABLE void drainReadBacks();
 
     std::unique_ptr<Ui::ATolvane> m_ui;
 

@@ -139,9 +139,11 @@ void ATolvane::performReadBack(std::size_t row)
         m_pending.push_back({row, m_listenerGeneration[row]});
     }
     // One wake-up per batch: a storm of notifications costs one event, not one per
-    // notification; the batch itself crosses threads only under the mutex.
+    // notification; the batch itself crosses threads only under the mutex. Invoked by name: the
+    // typed form allocates a slot object on this thread that the GUI thread then reads, handed
+    // over inside Qt where ThreadSanitizer cannot see the ordering, and it reports a race.
     if (wake)
-        QMetaObject::invokeMethod(this, &ATolvane::drainReadBacks, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "drainReadBacks", Qt::QueuedConnection);
 }
 
 void ATolvane::drainReadBacks()
