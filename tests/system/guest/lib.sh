@@ -191,10 +191,11 @@ usbmon_stop() { kill "$USBMON_PID"; wait "$USBMON_PID" 2>/dev/null; }
 
 # --- the panel ----------------------------------------------------------------------------------
 
-window_id() { in_host xdotool search --name '^Zorvex' 2>/dev/null | head -1; }
+# By its exact titles: xdotool matches names without regard to case, and Qt's own hidden window
+# is named after the program ("zorvex-panel").
+window_id() { in_host xdotool search --name '^Zorvex( Disabled)?$' 2>/dev/null | head -1; }
 # The panel's window, found once per start (PANEL_WINDOW): every chroot call costs under TCG.
 window_title() { [ -n "$PANEL_WINDOW" ] && in_host xdotool getwindowname "$PANEL_WINDOW" 2>/dev/null; }
-# Qt adds the application's name to a title that lacks it: "Zorvex Disabled — Zorvex".
 attached() { case "$(window_title)" in Zorvex*Disabled*|'') return 1 ;; Zorvex*) return 0 ;; esac; return 1; }
 disabled() { case "$(window_title)" in "Zorvex Disabled"*) return 0 ;; esac; return 1; }
 
