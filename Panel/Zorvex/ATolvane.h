@@ -94,12 +94,16 @@ public:
     void forcingOneSelect(AMatrix *matrix);
     void setHwSampleRate(UInt32 rate, UInt32 direction);
     void sampleRateChanged(UInt32 direction);
+    // The rate text, and why it says so when that is not a rate.
+    void showRateText(const QString &text, const QString &why);
     void inputSampleRateChanged() {}
     void outputSampleRateChanged() { sampleRateChanged(0); }
 
     // Attach and detach.
     UInt32 setupProperty();
     void unhookProperty();
+    // Sleep, wake and window-focus observations; removing one that is absent does nothing.
+    void removeObservers();
     void changedPowerState(const QString &notificationName);
     void updatePowerState() { setPreference(); }
     // Whether the link flag reached the preferences file: a failure is said on stderr and shown

@@ -64,10 +64,8 @@ UInt32 ATolvane::setupProperty()
         addSelector(row.selector, row.channel, row.property, static_cast<SInt8>(row.direction));
 
     // Attaching again for a second interface must not double the observations either.
+    removeObservers();
     auto &workspace = platform::NotificationCenter::workspaceCenter();
-    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
-    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
-    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
     workspace.addObserver(this, NSWorkspaceWillSleepNotification, nullptr,
                           [this](const QString &name) { changedPowerState(name); });
     workspace.addObserver(this, NSWorkspaceDidWakeNotification, nullptr,
@@ -91,6 +89,14 @@ UInt32 ATolvane::setupProperty()
     return 1;
 }
 
+void ATolvane::removeObservers()
+{
+    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
+    auto &workspace = platform::NotificationCenter::workspaceCenter();
+    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
+    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+}
+
 void ATolvane::unhookProperty()
 {
     if (m_linkFlagRestored) {
@@ -100,10 +106,7 @@ void ATolvane::unhookProperty()
     for (const ListenerRow &row : ListenerTable)
         removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
 
-    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
-    auto &workspace = platform::NotificationCenter::workspaceCenter();
-    workspace.removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
-    workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    removeObservers();
 
     stopTimer(fMeterTimer);
     // A sleep in progress must not keep sending commands to a device that is gone.

@@ -120,10 +120,7 @@ void ATolvane::setHwSampleRate(UInt32 rate, UInt32 direction)
                 // interface runs at, and the text says why.
                 sampleRateChanged(0);
                 const Unchanged unchanged = unchangedBecause(status);
-                if (fSampleText) {
-                    fSampleText->setStringValue(unchanged.text);
-                    fSampleText->setToolTip(unchanged.why);
-                }
+                showRateText(unchanged.text, unchanged.why);
             }
             return;
         }
@@ -145,11 +142,8 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         // Nothing streams and nothing keeps a rate for the interface: no cell is true.
         if (fSampleRate)
             fSampleRate->deselectAllCells();
-        if (fSampleText) {
-            fSampleText->setStringValue(QStringLiteral("No rate"));
-            fSampleText->setToolTip(
-                QStringLiteral("No program streams to the interface and no sound server keeps a rate for it."));
-        }
+        showRateText(QStringLiteral("No rate"),
+                     QStringLiteral("No program streams to the interface and no sound server keeps a rate for it."));
         return;
     }
     if (status != noErr || size != sizeof(format))
@@ -167,8 +161,13 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         fSampleRate->deselectAllCells();
         fSampleRate->selectCellWithTag(tag);
     }
-    if (fSampleText) {
-        fSampleText->setStringValue(QString::asprintf("%u Hz", SampleRateByTag[static_cast<std::size_t>(tag)]));
-        fSampleText->setToolTip({});
-    }
+    showRateText(QString::asprintf("%u Hz", SampleRateByTag[static_cast<std::size_t>(tag)]), {});
+}
+
+void ATolvane::showRateText(const QString &text, const QString &why)
+{
+    if (!fSampleText)
+        return;
+    fSampleText->setStringValue(text);
+    fSampleText->setToolTip(why);
 }

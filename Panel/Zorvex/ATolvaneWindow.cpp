@@ -36,9 +36,7 @@ ATolvane::~ATolvane()
     // Nothing may call back into a panel that is gone, attached or not.
     for (const ListenerRow &row : ListenerTable)
         removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
-    platform::NotificationCenter::defaultCenter().removeObserver(this, NSWindowDidBecomeMainNotification, this);
-    platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceDidWakeNotification, nullptr);
-    platform::NotificationCenter::workspaceCenter().removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
+    removeObservers();
     stopDeviceDiscovery();
 }
 
