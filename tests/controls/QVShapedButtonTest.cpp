@@ -70,36 +70,30 @@ TEST(ShapedButtonStem, IsTheAlternateNameBeforeItsFirstAquaAndOtherwiseTheOldSte
 
 // ---- tint ----
 
-TEST(ShapedButtonTint, WakingLoadsTheVariantForTheCurrentAccent)
+// Woken as the interface file makes it, a button loads the bundled variant for the accent, or
+// the normal picture darkened by the accent where none is bundled; a picture given in code is
+// kept until the accent changes.
+TEST(ShapedButtonTint, WakingLoadsTheVariantForTheAccentOrDarkensTheNormalPicture)
 {
-    const auto aqua = fromInterfaceFile(QStringLiteral("muteAqua"), kBlueAccent);
-    EXPECT_EQ(aqua->alternateImageName(), QStringLiteral("muteAqua"));
-
+    EXPECT_EQ(fromInterfaceFile(QStringLiteral("muteAqua"), kBlueAccent)->alternateImageName(),
+              QStringLiteral("muteAqua"));
     const auto graphite = fromInterfaceFile(QStringLiteral("muteAqua"), kGreyAccent);
     EXPECT_EQ(graphite->alternateImageName(), QStringLiteral("muteGraphite"));
     EXPECT_EQ(graphite->alternateImage(), QImage(QStringLiteral(":/pictures/muteGraphite.png")));
-}
 
-TEST(ShapedButtonTint, AMissingVariantIsTheNormalPictureDarkenedByTheAccent)
-{
-    const auto button = fromInterfaceFile(QStringLiteral("lonelyAqua"), kGreyAccent);
-    EXPECT_TRUE(button->alternateImageName().isEmpty());
-    EXPECT_EQ(button->alternateImage(), darkenedImageWithColor(button->image(), kGreyAccent));
-    EXPECT_NE(button->alternateImage(), button->image());
+    const auto lonely = fromInterfaceFile(QStringLiteral("lonelyAqua"), kGreyAccent);
+    EXPECT_TRUE(lonely->alternateImageName().isEmpty());
+    EXPECT_EQ(lonely->alternateImage(), darkenedImageWithColor(lonely->image(), kGreyAccent));
+    EXPECT_NE(lonely->alternateImage(), lonely->image());
+    lonely->setPalette(withAccent(lonely->palette(), kBlueAccent));
+    EXPECT_EQ(lonely->alternateImageName(), QStringLiteral("lonelyAqua")) << "back to the bundled variant";
 
-    // Back to a coloured accent, the bundled variant returns.
-    button->setPalette(withAccent(button->palette(), kBlueAccent));
-    EXPECT_EQ(button->alternateImageName(), QStringLiteral("lonelyAqua"));
-}
-
-TEST(ShapedButtonTint, CodeMadeButtonsKeepTheGivenPictureUntilTheAccentChanges)
-{
-    QVShapedButton button;
-    button.setPalette(withAccent(button.palette(), kGreyAccent));
+    QVShapedButton coded;
+    coded.setPalette(withAccent(coded.palette(), kGreyAccent));
     const QImage given = solid({4, 4}, Qt::green);
-    button.setAlternateImage(given, QStringLiteral("muteAqua"));
-    button.ensurePolished();
-    EXPECT_EQ(button.alternateImage(), given);
+    coded.setAlternateImage(given, QStringLiteral("muteAqua"));
+    coded.ensurePolished();
+    EXPECT_EQ(coded.alternateImage(), given);
 }
 
 TEST(ShapedButtonTint, TheDesktopAccentChangingAtRunTimeReloadsTheVariant)

@@ -54,8 +54,21 @@ TEST(AudioBinding, EachMatchingDeviceFillsTheSideItsFirstStreamFaces)
         std::vector<DeviceConfig> devices;
         int output, input; // which of the devices binds each side; -1 none
     };
+    DeviceConfig streamless = DeviceConfig::zorvex();
+    streamless.output.streamDirections = std::vector<UInt32>{};
+    streamless.input.streamDirections = std::vector<UInt32>{};
+    // Names must match exactly; a device whose name cannot be read is passed over.
+    std::vector<DeviceConfig> misnamed;
+    for (const char *name : {"zorvex", "ZORVEX", "Zorvex ", "Zorvex 2", " Zorvex", "Zorve", ""})
+        misnamed.push_back(named(std::string(name)));
+    misnamed.push_back(named(std::nullopt));
+    std::vector<DeviceConfig> misnamedThenReal = misnamed;
+    misnamedThenReal.push_back(DeviceConfig::zorvex());
     const Case cases[] = {
         {"one device carrying both sides", {bothSides}, 0, 0},
+        {"no device named exactly Zorvex", misnamed, -1, -1},
+        {"failed names do not stop the search", misnamedThenReal, 8, 8},
+        {"a device without streams", {streamless}, -1, -1},
         {"output only, then input only", {outputOnly(), inputOnly()}, 0, 1},
         {"a later match overwrites the same side", {DeviceConfig::zorvex(), DeviceConfig::zorvex()}, 1, 1},
         {"the first stream's own direction", {oddDirection}, -1, 0},
@@ -73,32 +86,9 @@ TEST(AudioBinding, EachMatchingDeviceFillsTheSideItsFirstStreamFaces)
     }
 }
 
-TEST(AudioBinding, NamesMustMatchExactly)
+TEST(AudioBinding, ADeviceWhoseStreamDirectionsCannotBeReadStaysUnbound)
 {
     BindingHarness h;
-    for (const char *name : {"zorvex", "ZORVEX", "Zorvex ", "Zorvex 2", " Zorvex", "Zorve", ""})
-        h.audio.addDevice(named(std::string(name)));
-    h.audio.addDevice(named(std::nullopt)); // its name cannot be read
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], kAudioDeviceUnknown);
-    EXPECT_EQ(h.panel->fDeviceId[1], kAudioDeviceUnknown);
-
-    const AudioDeviceID real = h.audio.addDevice();
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], real) << "devices before it that failed do not stop the search";
-}
-
-TEST(AudioBinding, DevicesWithoutStreamsOrReadableDirectionsStayUnbound)
-{
-    BindingHarness h;
-    DeviceConfig streamless = DeviceConfig::zorvex();
-    streamless.output.streamDirections = std::vector<UInt32>{};
-    streamless.input.streamDirections = std::vector<UInt32>{};
-    h.audio.addDevice(streamless);
-    h.panel->detectAudioDeviceID();
-    EXPECT_EQ(h.panel->fDeviceId[0], kAudioDeviceUnknown);
-    EXPECT_EQ(h.panel->fDeviceId[1], kAudioDeviceUnknown);
-
     h.audio.addDevice();
     h.audio.failWhen([](const AudioCall &c) { return c.property == kAudioStreamPropertyDirection; });
     h.panel->detectAudioDeviceID();

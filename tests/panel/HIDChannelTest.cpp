@@ -17,45 +17,26 @@ struct HIDHarness : PanelHarness {
     ~HIDHarness() { panel->setHIDInterface(nullptr); }
 };
 
-std::vector<std::uint8_t> expectedCommand(std::uint8_t reg, std::uint8_t data)
-{
-    std::vector<std::uint8_t> bytes(27, 0);
-    bytes[0] = 0x12;
-    bytes[1] = 0x34;
-    bytes[2] = reg;
-    bytes[4] = 0x01;
-    bytes[5] = data;
-    bytes[21] = 0x80;
-    return bytes;
-}
-
 } // namespace
 
-TEST(HIDChannel, Register26SendsTheExactReportThenReadsEighteenBytes)
+// 0x12 0x34, the register, 0x00 0x01, the data, 0x80 at byte 21, 27 bytes in all, after a 5 ms
+// pause; then an 18-byte input report is read back.
+TEST(HIDChannel, EachCommandIsTheFixedReportAroundItsRegisterAndDataThenAnEighteenByteRead)
 {
-    HIDHarness h;
-    EXPECT_EQ(h.panel->setI2c(26, 0), 1u);
-    const auto reports = h.hid.reports();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].type, kIOHIDReportTypeOutput);
-    EXPECT_EQ(reports[0].reportID, 0);
-    EXPECT_EQ(reports[0].bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x1A, 0, 1, 0, 0, 0,    0, 0, 0, 0, 0, 0,
-                                                           0,    0,    0,    0, 0, 0, 0, 0x80, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(reports[1].type, kIOHIDReportTypeInput);
-    EXPECT_EQ(reports[1].reportID, 0);
-    EXPECT_EQ(reports[1].bytes.size(), 18u);
-    EXPECT_EQ(h.clock.pauses(), (std::vector<std::uint32_t>{5000}));
-}
-
-TEST(HIDChannel, FixedBytesHoldForEveryRegisterAndData)
-{
-    HIDHarness h;
-    const std::pair<std::uint8_t, std::uint8_t> commands[] = {{0, 0}, {0xFF, 0xFF}, {7, 0x80}, {0x12, 0x34}};
+    const std::pair<std::uint8_t, std::uint8_t> commands[] = {{26, 0}, {0, 0}, {0xFF, 0xFF}, {7, 0x80}};
     for (const auto &[reg, data] : commands) {
-        h.hid.clear();
-        h.panel->setI2c(reg, data);
-        ASSERT_FALSE(h.hid.reports().empty());
-        EXPECT_EQ(h.hid.reports()[0].bytes, expectedCommand(reg, data));
+        HIDHarness h;
+        EXPECT_EQ(h.panel->setI2c(reg, data), 1u);
+        const auto reports = h.hid.reports();
+        ASSERT_EQ(reports.size(), 2u);
+        EXPECT_EQ(reports[0].type, kIOHIDReportTypeOutput);
+        EXPECT_EQ(reports[0].reportID, 0);
+        EXPECT_EQ(reports[0].bytes, (std::vector<std::uint8_t>{0x12, 0x34, reg, 0, 1, data, 0, 0,    0, 0, 0, 0, 0, 0,
+                                                               0,    0,    0,   0, 0, 0,    0, 0x80, 0, 0, 0, 0, 0}));
+        EXPECT_EQ(reports[1].type, kIOHIDReportTypeInput);
+        EXPECT_EQ(reports[1].reportID, 0);
+        EXPECT_EQ(reports[1].bytes.size(), 18u);
+        EXPECT_EQ(h.clock.pauses(), (std::vector<std::uint32_t>{5000}));
     }
 }
 

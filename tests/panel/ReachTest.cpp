@@ -69,33 +69,30 @@ TEST(FaderKeys, EachKeyStepsThroughTheActionAndThePairFollows)
     }
 }
 
-TEST(FaderKeys, StepsStopAtTheEndsAndOtherKeysPassToTheWindow)
+// At the top a step up changes nothing, other keys pass to the window, and on a coarse device
+// (127 steps) each 1/100 step lands on a device step without the fader falling back to it.
+TEST(FaderKeys, StepsStopAtTheEndsOtherKeysPassAndStepsAccumulateOnACoarseDevice)
 {
-    ShownPanel h;
-    ARoundButtonSlider *fader = h.panel->fChannelLevel1;
-    QTest::keyClick(fader, Qt::Key_End);
-    QTest::keyClick(fader, Qt::Key_PageUp);
-    EXPECT_EQ(fader->doubleValue(), 1.0);
-    EXPECT_FLOAT_EQ(h.input(1), 1.0f);
-    h.audio.clearJournal();
-    QTest::keyClick(fader, Qt::Key_A);
-    EXPECT_TRUE(h.writes().empty());
-}
+    {
+        ShownPanel h;
+        ARoundButtonSlider *fader = h.panel->fChannelLevel1;
+        QTest::keyClick(fader, Qt::Key_End);
+        QTest::keyClick(fader, Qt::Key_PageUp);
+        EXPECT_EQ(fader->doubleValue(), 1.0);
+        EXPECT_FLOAT_EQ(h.input(1), 1.0f);
+        h.audio.clearJournal();
+        QTest::keyClick(fader, Qt::Key_A);
+        EXPECT_TRUE(h.writes().empty());
+    }
 
-TEST(FaderKeys, KeyStepsAccumulateOnACoarseDevice)
-{
-    // 127 device steps: each 1/100 step lands on a device step, and the fader does not fall
-    // back to the step the device kept.
-    PanelHarness h;
-    h.panel->enableControls(0);
-    h.panel->currPreference.m_nLink[0] = 0;
-    h.panel->currPreference.m_fLevel[0] = 0.0f;
-    h.panel->appliedChannelLevel(0);
-    ARoundButtonSlider *fader = h.panel->fChannelLevel1;
+    PanelHarness coarse;
+    coarse.panel->enableControls(0);
+    coarse.panel->currPreference.m_fLevel[0] = 0.0f;
+    coarse.panel->appliedChannelLevel(0);
     for (int i = 0; i < 10; ++i)
-        QTest::keyClick(fader, Qt::Key_Up);
-    EXPECT_NEAR(fader->doubleValue(), 0.1, 1e-9);
-    EXPECT_FLOAT_EQ(h.audio.volume(h.device, 1, 1), 13.0f / 127.0f);
+        QTest::keyClick(coarse.panel->fChannelLevel1, Qt::Key_Up);
+    EXPECT_NEAR(coarse.panel->fChannelLevel1->doubleValue(), 0.1, 1e-9);
+    EXPECT_FLOAT_EQ(coarse.audio.volume(coarse.device, 1, 1), 13.0f / 127.0f);
 }
 
 TEST(FaderWheel, MovesOnlyAFocusedFaderAndAddsUpFineWheels)

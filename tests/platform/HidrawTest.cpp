@@ -137,24 +137,6 @@ Exchange exchange(IOHIDDeviceRef device, std::size_t offered = 18)
 
 } // namespace
 
-TEST(HidReplies, AReplyWithoutBytesIsNoAnswerOnTheSimulatorAsOverHidraw)
-{
-    sim::SimHIDDevice simulated;
-    simulated.setReply({});
-    FakeHidrawNode node;
-    node.setResponder([](const FakeHidrawNode::Report &) { return std::vector<FakeHidrawNode::Report>{{}}; });
-    HidrawDevice hidraw(node.path(), hidPropertiesFrom(zorvexAttributes()));
-
-    for (IOHIDDeviceRef device : {static_cast<IOHIDDeviceRef>(&simulated), static_cast<IOHIDDeviceRef>(&hidraw)}) {
-        SCOPED_TRACE(device == &hidraw ? "hidraw" : "simulator");
-        const Exchange e = exchange(device);
-        EXPECT_EQ(e.written, kIOReturnSuccess);
-        EXPECT_EQ(e.read, kIOReturnNotResponding);
-        EXPECT_EQ(e.length, 0);
-        EXPECT_EQ(e.reply, std::vector<std::uint8_t>(18, 0xEE));
-    }
-}
-
 // Replies of every length and content, some after reports the device sent unasked: the caller
 // gets the reply to its own command, cut to the bytes it offered, and nothing past them.
 TEST(HidReplies, RandomRepliesReachTheCallerWithinItsBuffer)
@@ -165,7 +147,7 @@ TEST(HidReplies, RandomRepliesReachTheCallerWithinItsBuffer)
     HidrawDevice device(node.path(), hidPropertiesFrom(zorvexAttributes()));
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
 
-    constexpr int kRounds = 50000;
+    constexpr int kRounds = 5000;
     for (int round = 0; round < kRounds; ++round) {
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", round " << round);
         const int stale = pick(0, 3) == 0 ? pick(1, 4) : 0;

@@ -36,13 +36,15 @@ OSStatus gatedListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *da
     return noErr;
 }
 
-PropertyListenerSet *gSelfRemovingSet = nullptr;
+PropertyListenerSet *gSet = nullptr;
 const PropertyChange kVolume1In{AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar};
 
-OSStatus selfRemovingListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *data)
+// Removes itself and every counting listener of the same change, as a listener may while it runs.
+OSStatus removingListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *data)
 {
     ++static_cast<Counter *>(data)->calls;
-    gSelfRemovingSet->remove(kVolume1In, selfRemovingListener);
+    gSet->remove(kVolume1In, removingListener);
+    gSet->remove(kVolume1In, countingListener);
     return noErr;
 }
 
@@ -62,7 +64,7 @@ TEST(PropertyListeners, OnlyTheExactRegistrationIsCalledAndOnlyItsOwnProcedureRe
     EXPECT_EQ(counter.calls, 1);
     EXPECT_EQ(counter.last, kVolume1In);
 
-    EXPECT_FALSE(set.remove(kVolume1In, selfRemovingListener));
+    EXPECT_FALSE(set.remove(kVolume1In, removingListener));
     EXPECT_FALSE(set.remove({AudioDeviceID{1}, 2, 1, kAudioDevicePropertyVolumeScalar}, countingListener));
     EXPECT_TRUE(set.remove(kVolume1In, countingListener));
     EXPECT_FALSE(set.remove(kVolume1In, countingListener));
@@ -70,17 +72,21 @@ TEST(PropertyListeners, OnlyTheExactRegistrationIsCalledAndOnlyItsOwnProcedureRe
     EXPECT_EQ(counter.calls, 1);
 }
 
-TEST(PropertyListeners, AListenerMayRemoveItselfWhileItRuns)
+// A listener may remove itself, and others of the same round, while it runs: without a
+// deadlock, and a listener removed earlier in the round is not called after.
+TEST(PropertyListeners, AListenerRemovedEarlierInTheRoundIsNotCalled)
 {
     PropertyListenerSet set;
-    gSelfRemovingSet = &set;
-    Counter first;
-    set.add(kVolume1In, selfRemovingListener, &first);
+    gSet = &set;
+    Counter remover, removed;
+    set.add(kVolume1In, removingListener, &remover);
+    set.add(kVolume1In, countingListener, &removed);
     set.dispatch(kVolume1In);
     set.dispatch(kVolume1In);
-    EXPECT_EQ(first.calls, 1) << "removed by itself, without a deadlock";
+    EXPECT_EQ(remover.calls, 1);
+    EXPECT_EQ(removed.calls, 0);
     EXPECT_EQ(set.size(), 0u);
-    gSelfRemovingSet = nullptr;
+    gSet = nullptr;
 }
 
 TEST(PropertyListeners, RemovalFromAnotherThreadReturnsOnlyAfterTheCallInProgress)

@@ -100,11 +100,14 @@ struct DiscoveryHarness {
         return n;
     }
 
-    std::size_t countCalls(sim::AudioOp op) const
+    std::vector<sim::AudioCall> calls(sim::AudioOp op) const
     {
-        std::size_t n = 0;
-        for (const sim::AudioCall &c : audio.journal())
-            n += c.op == op;
-        return n;
+        std::vector<sim::AudioCall> result;
+        for (const sim::AudioCall &call : audio.journal())
+            if (call.op == op)
+                result.push_back(call);
+        return result;
     }
+    std::size_t countCalls(sim::AudioOp op) const { return calls(op).size(); }
+    std::vector<sim::AudioCall> writes() const { return calls(sim::AudioOp::DeviceSetProperty); }
 };

@@ -2,8 +2,6 @@
 
 #include "DiscoveryHarness.h"
 
-#include <algorithm>
-
 // A woken panel bound to one simulated "Zorvex" audio device (unless told otherwise), with no
 // USB device plugged in: the mixer, rate and listener code driven directly.
 struct PanelHarness : DiscoveryHarness {
@@ -25,15 +23,4 @@ struct PanelHarness : DiscoveryHarness {
         config.volumeSteps = 0;
         return config;
     }
-
-    std::vector<sim::AudioCall> calls(sim::AudioOp op) const
-    {
-        std::vector<sim::AudioCall> result;
-        for (const sim::AudioCall &call : audio.journal())
-            if (call.op == op)
-                result.push_back(call);
-        return result;
-    }
-
-    std::vector<sim::AudioCall> writes() const { return calls(sim::AudioOp::DeviceSetProperty); }
 };
