@@ -47,7 +47,8 @@ TEST(DesktopSession, ASecondLaunchBringsTheFirstForwardAndExitsWithZero)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zorvex.session.info=true"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"),
+               QStringLiteral("zorvex.session.info=true;zorvex.discovery.info=true"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), runtime.filePath(QStringLiteral("config")));
     const QString socket = runtime.filePath(QStringLiteral("zorvex-panel.socket"));
 
@@ -60,6 +61,7 @@ TEST(DesktopSession, ASecondLaunchBringsTheFirstForwardAndExitsWithZero)
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000)) << "the first panel listens";
 
     QProcess second;
+    env.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("token-from-the-launcher"));
     second.setProcessEnvironment(env);
     second.start(QStringLiteral(ZORVEX_PANEL_PROGRAM), {QStringLiteral("--simulate")});
     ASSERT_TRUE(second.waitForFinished(20000));
@@ -71,13 +73,17 @@ TEST(DesktopSession, ASecondLaunchBringsTheFirstForwardAndExitsWithZero)
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             firstLog += first.readAllStandardError();
-            return firstLog.contains("asked this panel to come forward");
+            return firstLog.contains("asked this panel to come forward with an activation token");
         },
         20000));
     EXPECT_EQ(first.state(), QProcess::Running) << "the first panel keeps running";
     first.terminate();
     if (!first.waitForFinished(20000))
         first.kill();
+    firstLog += first.readAllStandardError();
+    EXPECT_TRUE(firstLog.contains("attached to the Zorvex"));
+    EXPECT_FALSE(firstLog.contains("disabled:"))
+        << "neither before the first attach nor on quitting: " << firstLog.data();
 }
 
 TEST(DesktopSession, ASocketLeftBehindIsTakenOver)
