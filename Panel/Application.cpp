@@ -138,7 +138,8 @@ int NSApplicationMain(int argc, char **argv)
     const Backends backends(parser.isSet(simulate));
     ATolvane panel;
     setUpMainWindow(panel);
-    QObject::connect(&session, &SessionInstance::activationRequested, &panel, [&panel] { activateWindow(panel); });
+    QObject::connect(&session, &SessionInstance::activationRequested, &panel,
+                     [&panel](const QByteArray &token) { activateWindow(panel, token); });
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });

@@ -11,11 +11,40 @@
 #include <QLocalSocket>
 #include <QShortcut>
 #include <QWidget>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
-const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kActivate = QByteArrayLiteral("activate");
+// An activation token is a short opaque word; a longer line is not one.
+constexpr qint64 kMaxLine = 512;
+
+// The token the launching desktop gave this process, for the running panel to use: on Wayland
+// a window may come forward only with one.
+QByteArray activationRequest()
+{
+    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    return token.isEmpty() ? kActivate + '\n' : kActivate + ' ' + token + '\n';
+}
+
+// The token of an activation request, empty when it carries none; nullopt when the line is not
+// a request.
+std::optional<QByteArray> requestedToken(QByteArray line)
+{
+    if (!line.endsWith('\n'))
+        return std::nullopt;
+    line.chop(1);
+    if (line == kActivate)
+        return QByteArray();
+    if (!line.startsWith(kActivate + ' '))
+        return std::nullopt;
+    QByteArray token = line.mid(kActivate.size() + 1);
+    for (const char c : token)
+        if (c <= ' ' || c > '~')
+            return std::nullopt;
+    return token;
+}
 // A panel that is running answers within moments; one that hangs is not waited for long.
 constexpr int kAnswerMilliseconds = 2000;
 
@@ -44,8 +73,12 @@ void setUpMainWindow(QWidget &window)
     QObject::connect(quit, &QShortcut::activated, &window, &QWidget::close);
 }
 
-void activateWindow(QWidget &window)
+void activateWindow(QWidget &window, const QByteArray &activationToken)
 {
+    // Qt's Wayland plugin hands this token to xdg-activation when the window asks to be
+    // activated; without it the compositor leaves the window where it is.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
     window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     window.show();
     window.raise();
@@ -78,7 +111,7 @@ bool SessionInstance::activateRunning()
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(kAnswerMilliseconds))
         return false;
-    socket.write(kActivate);
+    socket.write(activationRequest());
     if (!socket.waitForBytesWritten(kAnswerMilliseconds))
         return false;
     // The running panel answers once it has shown itself.
@@ -112,9 +145,10 @@ void SessionInstance::acceptConnections()
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine())
                 return;
-            if (socket->readLine(kActivate.size() + 1) == kActivate) {
-                qCInfo(lcSession) << "another launch asked this panel to come forward";
-                emit activationRequested();
+            if (const std::optional<QByteArray> token = requestedToken(socket->readLine(kMaxLine))) {
+                qCInfo(lcSession) << "another launch asked this panel to come forward"
+                                  << (token->isEmpty() ? "without an activation token" : "with an activation token");
+                emit activationRequested(*token);
                 socket->write("ok\n");
                 socket->flush();
             }

@@ -3,6 +3,7 @@
 // How the panel meets a desktop: its names and icon, a window that offers what a fixed-size
 // window can do (no maximize) with the usual quit key, and one panel per desktop session.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -19,8 +20,9 @@ void setUpDesktopIdentity();
 // Ctrl+Q, which closes the window and so ends the program the way closing it does.
 void setUpMainWindow(QWidget &window);
 
-// Brings a window to the front of the desktop, also from minimized.
-void activateWindow(QWidget &window);
+// Brings a window to the front of the desktop, also from minimized; on Wayland with the
+// activation token that the launch asking for it was given.
+void activateWindow(QWidget &window, const QByteArray &activationToken = {});
 
 // One panel per desktop session, met at a local socket in $XDG_RUNTIME_DIR (or in the temporary
 // folder, named after the user, when the session has none).
@@ -34,14 +36,16 @@ public:
     static QString defaultSocketPath();
     QString socketPath() const { return m_path; }
 
-    // Asks a panel already running in the session to show itself; true when one answered.
+    // Asks a panel already running in the session to show itself, passing on this process's
+    // XDG_ACTIVATION_TOKEN; true when one answered.
     bool activateRunning();
     // Becomes the session's panel: later launches reach activationRequested. False when the
     // socket cannot be made (the panel then runs on alone).
     bool listen();
 
 signals:
-    void activationRequested();
+    // The token is empty when the launch was given none.
+    void activationRequested(const QByteArray &activationToken);
 
 private:
     void acceptConnections();

@@ -28,13 +28,17 @@ bool DesktopScriptRunner::execute(const QString &source, QString *errorInfo)
         {QStringLiteral("systemsettings"), QStringLiteral("kcm_pulseaudio")},
         {QStringLiteral("xfce4-mixer")},
     };
+    QStringList tried;
     for (const QStringList &candidate : candidates) {
         const QString program = QStandardPaths::findExecutable(candidate.first());
         if (!program.isEmpty() && QProcess::startDetached(program, candidate.mid(1)))
             return true;
+        tried << candidate.join(QLatin1Char(' '))
+                + (program.isEmpty() ? QStringLiteral(" (not installed)") : QStringLiteral(" (would not start)"));
     }
     if (errorInfo)
-        *errorInfo = QStringLiteral("no sound settings program found");
+        *errorInfo
+            = QStringLiteral("no sound settings program could be started; tried: ") + tried.join(QStringLiteral(", "));
     return false;
 }
 

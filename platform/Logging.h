@@ -9,4 +9,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcDiscovery) // "zorvex.discovery": the interface fou
 Q_DECLARE_LOGGING_CATEGORY(lcAudio)     // "zorvex.audio": the sound cards and the sound server
 Q_DECLARE_LOGGING_CATEGORY(lcHid)       // "zorvex.hid": the interface's HID node and its reports
 Q_DECLARE_LOGGING_CATEGORY(lcPrefs)     // "zorvex.prefs": the stored settings
-Q_DECLARE_LOGGING_CATEGORY(lcSession)   // "zorvex.session": one panel per desktop session
+Q_DECLARE_LOGGING_CATEGORY(
+    lcSession) // "zorvex.session": one panel per desktop session, and the desktop's programs it starts

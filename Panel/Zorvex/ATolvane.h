@@ -77,6 +77,8 @@ public:
     void updateMeterLevels() {}
     CGWindowLevel level() const { return m_level; }
     void setLevel(CGWindowLevel level);
+    // False on Wayland, where a window cannot ask to stay above others.
+    static bool keepOnTopPossible();
 
     // Mixer.
     void appliedChannelLevel(int index);
@@ -186,6 +188,9 @@ private:
     bool m_userClientRefused = false;
     bool m_soundCardSeen = false;
     QString m_shownReason;
+    // Set once discovery has delivered its first reports, when the reason can be known.
+    bool m_discoveryLooked = false;
+    bool m_terminating = false;
     QTimer *m_recheckTimer = nullptr;
 
     // Runs the read-backs that other threads have queued, in arrival order.

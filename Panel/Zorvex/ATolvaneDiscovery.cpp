@@ -55,6 +55,15 @@ void ATolvane::startDeviceDiscovery()
     // Not drained here: the notification stays silent until the first attach has emptied it.
     IOServiceAddMatchingNotification(gNotifyPort, "IOServiceMatched", serviceMatching, PanelServiceMatched, this,
                                      &gMatchedIterator);
+    // Queued behind the reports of what is already connected, which the HID manager delivers
+    // once the event loop runs: an interface present at start-up attaches first.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_discoveryLooked = true;
+            explainState();
+        },
+        Qt::QueuedConnection);
 }
 
 void ATolvane::stopDeviceDiscovery()
@@ -81,6 +90,8 @@ void ATolvane::stopDeviceDiscovery()
 
 void ATolvane::applicationWillTerminate()
 {
+    // The detach below is the program's end, not the device's absence.
+    m_terminating = true;
     // Detach whenever there is something to detach, so the link flag is saved also when the
     // attach came through the service notification and left the handle clear.
     if (isAttached() || HIDInterface())

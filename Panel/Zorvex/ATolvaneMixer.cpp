@@ -117,8 +117,12 @@ void ATolvane::channelLevelChanged(int i)
                                bytesOf(decibels))
             == noErr
         && size == sizeof(decibels)) {
-        if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)])
+        if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)]) {
             readout->setStringValue(formatDecibels(decibels));
+            // Each fader speaks its own channel's level, which the shared read-out may not show.
+            if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)])
+                slider->setValueText(readout->spokenValue());
+        }
     }
 }
 

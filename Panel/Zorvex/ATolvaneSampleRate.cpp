@@ -2,6 +2,7 @@
 
 #include "AButton.h"
 #include "AMatrix.h"
+#include "AStatusLine.h"
 #include "ATextField.h"
 #include "CoreAudio.h"
 #include "PanelTables.h"
@@ -168,6 +169,10 @@ void ATolvane::showRateText(const QString &text, const QString &why)
 {
     if (!fSampleText)
         return;
+    const QString before = fSampleText->stringValue();
     fSampleText->setStringValue(text);
-    fSampleText->setToolTip(why);
+    fSampleText->setExplanation(why);
+    // The first text after an attach is no news; a later change, the answer to a choice, is.
+    if (fStatusLine && !before.isEmpty() && before != text)
+        fStatusLine->announce(why.isEmpty() ? tr("Sample rate %1").arg(text) : tr("%1. %2").arg(text, why));
 }

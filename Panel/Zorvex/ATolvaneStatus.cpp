@@ -30,22 +30,25 @@ bool soundCardPresent()
 
 QString ATolvane::disabledReason() const
 {
+    // What to do, in the user's words; the log and the README's troubleshooting name the nodes
+    // and files behind each case.
     if (m_attached)
         return {};
     if (m_userClientRefused)
-        return tr("No permission to use the Zorvex's HID device: install the udev rule 70-zorvex.rules, "
-                  "then unplug and replug the Zorvex.");
+        return tr("The Zorvex is connected, but you may not use it yet. Unplug it and plug it in again; "
+                  "if that does not help, reinstall the Zorvex panel.");
     if (reportedInterface())
-        return tr("The Zorvex's HID device is here, but not its sound card \"Zorvex\" "
-                  "(see /proc/asound/cards).");
+        return tr("The Zorvex is connected, but its sound did not come up. Unplug it and plug it in again.");
     if (m_soundCardSeen)
-        return tr("The sound card \"Zorvex\" is here, but not its HID device (see /dev/hidraw*).");
+        return tr("The Zorvex's sound is here, but not its controls. Unplug it and plug it in again.");
     return tr("Connect the Zorvex by USB");
 }
 
 void ATolvane::explainState()
 {
-    if (!fStatusLine)
+    // Before discovery has reported what is already connected, and while quitting, there is
+    // nothing true to say about why the window is disabled.
+    if (!fStatusLine || !m_discoveryLooked || m_terminating)
         return;
     if (m_attached) {
         m_userClientRefused = false;
@@ -54,14 +57,17 @@ void ATolvane::explainState()
         // Only the disabled window's own explanation is taken back; other news stays.
         if (fStatusLine->message() == m_shownReason)
             fStatusLine->setMessage({});
+        if (!m_shownReason.isEmpty())
+            fStatusLine->announce(tr("The Zorvex is connected."));
         m_shownReason.clear();
         return;
     }
     const QString reason = disabledReason();
-    if (reason != m_shownReason)
+    if (reason != m_shownReason) {
         qCInfo(lcDiscovery) << "disabled:" << reason;
+        fStatusLine->setMessage(reason);
+    }
     m_shownReason = reason;
-    fStatusLine->setMessage(reason);
     if (!m_recheckTimer) {
         m_recheckTimer = new QTimer(this);
         m_recheckTimer->setInterval(kRecheckMilliseconds);

@@ -6,9 +6,13 @@
 #include "AStatusLine.h"
 #include "ATextField.h"
 #include "AppleScript.h"
+#include "Logging.h"
 #include "NotificationCenter.h"
 #include "PanelTables.h"
 #include "ui_ATolvane.h"
+
+#include <QGuiApplication>
+#include <QWindow>
 
 ATolvane::ATolvane(QWidget *parent)
     : QMainWindow(parent)
@@ -29,6 +33,10 @@ ATolvane::ATolvane(QWidget *parent)
     fSampleText = m_ui->fSampleText;
     main_view = m_ui->main_view;
     fStatusLine = m_ui->fStatusLine;
+    if (!keepOnTopPossible()) {
+        m_ui->keepOnTopButton->setEnabled(false);
+        m_ui->keepOnTopButton->setToolTip(tr("Wayland does not let a program keep its window above others."));
+    }
 }
 
 ATolvane::~ATolvane()
@@ -123,15 +131,26 @@ void ATolvane::disableControls()
 void ATolvane::setLevel(CGWindowLevel level)
 {
     m_level = level;
+    // No Wayland protocol lets a client stay on top, and asking moves the window.
+    if (!keepOnTopPossible())
+        return;
     const bool onTop = windowLevelStaysOnTop(level);
-    if (testAttribute(Qt::WA_WState_Created) && isVisible()) {
-        // Changing the flags re-creates the native window, which hides it; show it again in
-        // place.
-        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-        show();
+    const Qt::WindowFlags flags
+        = onTop ? windowFlags() | Qt::WindowStaysOnTopHint : windowFlags() & ~Qt::WindowStaysOnTopHint;
+    if (QWindow *native = windowHandle()) {
+        // QWidget::setWindowFlags would re-create the native window, which comes back hidden
+        // and, once shown, inactive: the keyboard focus would be lost. The window system takes
+        // the new flags on the window as it is.
+        overrideWindowFlags(flags);
+        native->setFlags(flags);
     } else {
-        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+        setWindowFlags(flags);
     }
+}
+
+bool ATolvane::keepOnTopPossible()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void ATolvane::alwaysOnTop(QObject *sender)
@@ -152,6 +171,10 @@ void ATolvane::LaunchAudioMidiSetup(QObject *)
 {
     const NSAppleScript script(QStringLiteral("tell application \"Audio MIDI Setup\" to activate"));
     QString error;
-    // The utility may be missing; nothing is shown either way.
-    (void)script.executeAndReturnError(&error);
+    if (script.executeAndReturnError(&error))
+        return;
+    // Pressed and nothing opens: say so, or the button looks broken.
+    qCWarning(lcSession).noquote() << "Audio Settings:" << error;
+    if (fStatusLine)
+        fStatusLine->setMessage(tr("No sound settings program could be started. Install one, such as pavucontrol."));
 }

@@ -3,7 +3,8 @@
 #include <QPushButton>
 
 // A push button in the panel's vocabulary: a two-state `state`, a `tag`, and an action that
-// carries the button as its sender.
+// carries the button as its sender. Return and Enter press it as Space does. A cell of an
+// AMatrix is one choice of a radio group.
 class AButton : public QPushButton {
     Q_OBJECT
     Q_PROPERTY(int state READ state WRITE setState)
@@ -27,6 +28,7 @@ signals:
 
 protected:
     void nextCheckState() override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int m_tag = 0;

@@ -2,6 +2,8 @@
 
 #include "AButton.h"
 
+#include <algorithm>
+
 AMatrix::AMatrix(QWidget *parent)
     : QWidget(parent)
 {
@@ -47,4 +49,35 @@ void AMatrix::cellClicked(AButton *cell)
     for (AButton *other : cells())
         other->setState(other == cell ? 1 : 0);
     emit action(this);
+}
+
+void AMatrix::chooseNext(AButton *from, int step)
+{
+    const std::vector<AButton *> list = cells();
+    const auto at = std::find(list.begin(), list.end(), from);
+    if (at == list.end())
+        return;
+    const auto count = static_cast<std::ptrdiff_t>(list.size());
+    std::ptrdiff_t i = at - list.begin();
+    for (std::ptrdiff_t tried = 1; tried < count; ++tried) {
+        i = ((i + step) % count + count) % count;
+        AButton *next = list[static_cast<std::size_t>(i)];
+        if (next->isEnabled() && next->isVisibleTo(this)) {
+            next->setFocus(Qt::TabFocusReason);
+            cellClicked(next);
+            return;
+        }
+    }
+}
+
+void AMatrix::updateTabStop()
+{
+    const std::vector<AButton *> list = cells();
+    if (list.empty())
+        return;
+    AButton *stop = selectedCell();
+    if (!stop)
+        stop = list.front();
+    for (AButton *cell : list)
+        cell->setFocusPolicy(cell == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }

@@ -6,7 +6,8 @@
 class AButton;
 
 // A group of tagged cells of which at most one is selected. Unlike an exclusive button group
-// it can have none selected, which the panel relies on to clear it.
+// it can have none selected, which the panel relies on to clear it. To the keyboard it is one
+// radio group: one Tab stop, the selected cell (or the first), and the arrow keys select.
 class AMatrix : public QWidget {
     Q_OBJECT
 
@@ -23,6 +24,10 @@ public:
     // A click on one of the cells: it becomes the one selected cell, then the matrix sends
     // its action.
     void cellClicked(AButton *cell);
+    // The arrow keys on `from`: the enabled cell `step` places on (wrapping round) takes the
+    // focus and is clicked.
+    void chooseNext(AButton *from, int step);
+    void updateTabStop();
 
 signals:
     void action(QObject *sender);

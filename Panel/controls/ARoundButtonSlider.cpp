@@ -105,6 +105,17 @@ void ARoundButtonSlider::setDoubleValueNotLinked(double value)
     }
 }
 
+void ARoundButtonSlider::setValueText(const QString &text)
+{
+    if (text == fValueText)
+        return;
+    fValueText = text;
+    // Carried as the description too: a change of it is what Orca speaks for the focused
+    // control, and Qt's at-spi bridge exports no value text.
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
 void ARoundButtonSlider::markThumbForRedraw()
 {
     // Only the part inside the slider: a value far outside the bounds must not turn into an

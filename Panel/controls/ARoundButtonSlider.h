@@ -51,6 +51,11 @@ public:
     void setImage(const QImage &image);
     int selected() const { return fSelected; }
     void setSelected(int selected);
+    // The value as people read it ("-9.1 dB"), which the slider's owner knows and the slider
+    // does not; assistive technologies read it, and hear it on every change. Empty: the share
+    // of the range in percent.
+    QString valueText() const { return fValueText; }
+    void setValueText(const QString &text);
     bool isDragging() const { return fIsDragging; }
     void setIsDragging(bool dragging) { fIsDragging = dragging; }
 
@@ -119,6 +124,7 @@ private:
     bool fIsLinked = false;
     mutable QPointer<ARoundButtonSlider> fOtherSlider;
     QString fOtherSliderName;
+    QString fValueText;
 
     std::unique_ptr<ARoundButtonSliderCell> fCell;
     bool fTracking = false;

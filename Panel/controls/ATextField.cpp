@@ -1,8 +1,14 @@
 #include "ATextField.h"
 
+#include "ControlsAccessible.h"
+
+#include <QAccessible>
+#include <QToolTip>
+
 ATextField::ATextField(QWidget *parent)
     : QLabel(parent)
 {
+    installControlsAccessibility();
 }
 
 void ATextField::setBackgroundColor(const QColor &color)
@@ -22,13 +28,42 @@ void ATextField::setTextColor(const QColor &color)
 
 void ATextField::setStringValue(const QString &value)
 {
+    if (value == text())
+        return;
     setText(value);
-    const QString spoken = value.isEmpty() || m_unit.isEmpty() ? value : value + QLatin1Char(' ') + m_unit;
-    setAccessibleDescription(spoken);
+    announce();
 }
 
 void ATextField::setUnit(const QString &unit)
 {
     m_unit = unit;
-    setStringValue(text());
+    announce();
+}
+
+QString ATextField::spokenValue() const
+{
+    return text().isEmpty() || m_unit.isEmpty() ? text() : text() + QLatin1Char(' ') + m_unit;
+}
+
+void ATextField::setExplanation(const QString &why)
+{
+    setToolTip(why);
+    setFocusPolicy(why.isEmpty() ? Qt::NoFocus : Qt::TabFocus);
+    if (hasFocus() && !why.isEmpty())
+        QToolTip::showText(mapToGlobal(rect().bottomLeft()), why, this);
+}
+
+void ATextField::focusInEvent(QFocusEvent *event)
+{
+    QLabel::focusInEvent(event);
+    if (!toolTip().isEmpty())
+        QToolTip::showText(mapToGlobal(rect().bottomLeft()), toolTip(), this);
+}
+
+void ATextField::announce()
+{
+    // The accessible name carries the text (ControlsAccessible.cpp); QLabel announces a new
+    // text only while no name is set, and the read-outs have one.
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
 }

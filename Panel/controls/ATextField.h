@@ -18,7 +18,16 @@ public:
     void setStringValue(const QString &value);
     QString unit() const { return m_unit; }
     void setUnit(const QString &unit);
+    // The text with its unit, as assistive technologies read it.
+    QString spokenValue() const;
+    // Why the text says what it says. While there is one, the field is a Tab stop that shows
+    // it on taking the focus, so that the keyboard reaches what the pointer's tool tip shows.
+    void setExplanation(const QString &why);
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
+    void announce();
     QString m_unit;
 };

@@ -1,8 +1,13 @@
 #include "ControlsAccessible.h"
 
+#include "AButton.h"
+#include "AMatrix.h"
 #include "ARoundButtonSlider.h"
+#include "AStatusLine.h"
+#include "ATextField.h"
 
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QPointer>
 #include <cmath>
 #include <mutex>
@@ -30,6 +35,8 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
+        if ((t == QAccessible::Value || t == QAccessible::Description) && !slider()->valueText().isEmpty())
+            return slider()->valueText();
         if (t == QAccessible::Value) {
             const double range = slider()->maxValue() - slider()->minValue();
             const double share = range != 0.0 ? (slider()->doubleValue() - slider()->minValue()) / range : 0.0;
@@ -92,6 +99,81 @@ private:
     }
 };
 
+// One choice of a matrix: a radio button that says whether it is the one chosen.
+class RadioCellAccessible final : public QAccessibleWidget {
+public:
+    explicit RadioCellAccessible(AButton *cell)
+        : QAccessibleWidget(cell, QAccessible::RadioButton)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        QString text = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && text.isEmpty())
+            text = cell()->text().remove(QLatin1Char('&'));
+        return text;
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = cell()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction() && cell()->isEnabled())
+            cell()->click();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    AButton *cell() const { return static_cast<AButton *>(widget()); }
+};
+
+// A read-out whose name carries what it shows, so that a screen reader's review of the window
+// reads the number, not only what the number is ("Input level: -9.1 dB").
+class TextFieldAccessible final : public QAccessibleWidget {
+public:
+    explicit TextFieldAccessible(ATextField *field)
+        : QAccessibleWidget(field, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t != QAccessible::Name)
+            return QAccessibleWidget::text(t);
+        const QString label = widget()->accessibleName();
+        const QString spoken = field()->spokenValue();
+        if (label.isEmpty() || spoken.isEmpty())
+            return label.isEmpty() ? spoken : label;
+        return QCoreApplication::translate("ATextField", "%1: %2").arg(label, spoken);
+    }
+
+private:
+    ATextField *field() const { return static_cast<ATextField *>(widget()); }
+};
+
+// The line of news at the foot of the window, which screen readers look for as the status bar.
+class StatusLineAccessible final : public QAccessibleWidget {
+public:
+    explicit StatusLineAccessible(AStatusLine *line)
+        : QAccessibleWidget(line, QAccessible::StatusBar)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return static_cast<AStatusLine *>(widget())->message();
+        return QAccessibleWidget::text(t);
+    }
+};
+
 bool hasDecoratedChild(const QObject *object)
 {
     for (const QObject *child : object->children())
@@ -104,7 +186,16 @@ QAccessibleInterface *controlsFactory(const QString &className, QObject *object)
 {
     if (className == QLatin1String("ARoundButtonSlider"))
         return new SliderAccessible(static_cast<ARoundButtonSlider *>(object));
+    if (className == QLatin1String("ATextField"))
+        return new TextFieldAccessible(static_cast<ATextField *>(object));
+    if (className == QLatin1String("AStatusLine"))
+        return new StatusLineAccessible(static_cast<AStatusLine *>(object));
+    if (className == QLatin1String("AButton")
+        && qobject_cast<AMatrix *>(static_cast<AButton *>(object)->parentWidget()))
+        return new RadioCellAccessible(static_cast<AButton *>(object));
     auto *widget = qobject_cast<QWidget *>(object);
+    if (widget && className == QLatin1String("QWidget") && widget->property("announcer").isValid())
+        return new QAccessibleWidget(widget, QAccessible::Notification);
     if (widget && className == QLatin1String("QWidget") && hasDecoratedChild(widget))
         return new DecoratedViewAccessible(widget);
     return nullptr;

@@ -33,7 +33,8 @@ struct Program {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zorvex.session.info=true"));
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"),
+                           QStringLiteral("zorvex.session.info=true;zorvex.discovery.info=true"));
     }
 
     std::unique_ptr<QProcess> start(const QStringList &arguments)
@@ -82,19 +83,26 @@ TEST(Program, SIGTERMQuitsTheNormalWayAndASecondLaunchBringsTheFirstForward)
     const QString socket = program.home.filePath(QStringLiteral("zorvex-panel.socket"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000)) << "the first panel listens";
 
+    program.environment.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("token-from-the-launcher"));
     const auto second = program.start({QStringLiteral("--simulate")});
     ASSERT_TRUE(second->waitForFinished(20000));
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(second->readAllStandardError().contains("came forward"));
     QByteArray firstLog;
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return (firstLog += first->readAllStandardError()).contains("asked this panel to come forward"); },
+        [&] {
+            return (firstLog += first->readAllStandardError())
+                .contains("asked this panel to come forward with an activation token");
+        },
         20000));
 
     ::kill(static_cast<pid_t>(first->processId()), SIGTERM);
     ASSERT_TRUE(first->waitForFinished(10000)) << "still running";
     EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first->exitCode(), 0);
+    firstLog += first->readAllStandardError();
+    EXPECT_TRUE(firstLog.contains("attached to the Zorvex"));
+    EXPECT_FALSE(firstLog.contains("disabled:")) << "neither before the first attach nor on quitting: " << firstLog.data();
 }
 
 TEST(Program, EndingSignalsArriveOnTheEventLoopAndTheDefaultsReturnWhenTheWatcherGoes)

@@ -3,6 +3,10 @@
 #include "ATextField.h"
 #include "PanelHarness.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 using platform::linearPCMFormat;
@@ -198,4 +202,50 @@ TEST(SampleRateMatrix, ForcingOneSelectKeepsTheUsersCellOnly)
         selected += cell->state();
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(selectedTag(*h.panel), 0);
+}
+
+TEST(SampleRateMatrix, IsOneTabStopWhoseArrowKeysChooseAndReturnPresses)
+{
+    PanelHarness h;
+    h.panel->enableControls(0);
+    h.panel->outputSampleRateChanged();
+    h.panel->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.panel.get()));
+    h.panel->activateWindow();
+    AMatrix *m = h.panel->fSampleRate;
+    const auto tabStops = [m] {
+        std::vector<int> tags;
+        for (AButton *cell : m->cells())
+            if (cell->focusPolicy() & Qt::TabFocus)
+                tags.push_back(cell->tag());
+        return tags;
+    };
+    EXPECT_EQ(tabStops(), std::vector<int>{2}) << "the running rate's cell";
+    cellWithTag(m, 2)->setFocus();
+    struct Step {
+        Qt::Key key;
+        int tag;
+        Float64 rate;
+    };
+    // Up from the bottom cell, round past the top, then back down.
+    for (const Step s : {Step{Qt::Key_Up, 1, 48000}, Step{Qt::Key_Up, 0, 96000}, Step{Qt::Key_Up, 2, 44100},
+                         Step{Qt::Key_Down, 0, 96000}}) {
+        h.audio.clearJournal();
+        QTest::keyClick(QApplication::focusWidget(), s.key);
+        ASSERT_NE(m->selectedCell(), nullptr);
+        EXPECT_EQ(m->selectedCell()->tag(), s.tag);
+        EXPECT_EQ(QApplication::focusWidget(), m->selectedCell()) << "the focus moves with the choice";
+        EXPECT_EQ(tabStops(), std::vector<int>{s.tag});
+        const auto writes = h.calls(AudioOp::StreamSetProperty);
+        ASSERT_EQ(writes.size(), 2u) << s.tag;
+        EXPECT_EQ(writes[1].formatValue().mSampleRate, s.rate);
+    }
+    QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(cellWithTag(m, 1));
+    EXPECT_EQ(cell->role(), QAccessible::RadioButton);
+    EXPECT_FALSE(cell->state().checked);
+
+    cellWithTag(m, 1)->setFocus();
+    QTest::keyClick(cellWithTag(m, 1), Qt::Key_Return);
+    EXPECT_EQ(m->selectedCell()->tag(), 1);
+    EXPECT_TRUE(cell->state().checked);
 }

@@ -5,6 +5,11 @@ tests. Run with the session bus that the panel's at-spi bridge uses.
                                "44.1 kHz|44100 Hz", "none|No rate"
   a11y.py cell NAME            prints the centre of the rate cell NAME ("96 kHz") in screen
                                pixels: "X Y"
+  a11y.py grab NAME             gives the focus to the control NAME
+  a11y.py focus                prints whether the panel's window is active and what has the
+                               focus, with its description: "active|Input 1 level|-9.1 dB";
+                               "inactive|none|" when nothing does
+  a11y.py statusbar            prints the status bar's text; exit 1 when there is none
   a11y.py follow READY HW_PARAMS RATE STATE TIMEOUT
                                once connected, makes the file READY; then waits for the kernel's
                                hw_params file to say RATE, then for the panel's rate to read STATE
@@ -93,11 +98,28 @@ def main(argv):
         print(RateView(app).state())
         return 0
     if argv[0] == "cell":
-        cell = find(selector(app), lambda a: a.get_role_name() == "check box" and a.get_name() == argv[1])
+        cell = find(selector(app), lambda a: a.get_role_name() == "radio button" and a.get_name() == argv[1])
         if cell is None:
             return 1
         box = cell.get_extents(Atspi.CoordType.SCREEN)
         print(box.x + box.width // 2, box.y + box.height // 2)
+        return 0
+    if argv[0] == "grab":
+        control = find(app, lambda a: a.get_name() == argv[1] and a.get_role_name() != "frame")
+        return 0 if control is not None and control.grab_focus() else 1
+    if argv[0] == "focus":
+        app.set_cache_mask(Atspi.Cache.NONE)
+        frame = app.get_child_at_index(0)
+        active = frame is not None and frame.get_state_set().contains(Atspi.StateType.ACTIVE)
+        focused = find(frame, lambda a: a.get_state_set().contains(Atspi.StateType.FOCUSED))
+        print("%s|%s|%s" % ("active" if active else "inactive", focused.get_name() if focused else "none",
+                            focused.get_description() if focused else ""))
+        return 0
+    if argv[0] == "statusbar":
+        bar = find(app, lambda a: a.get_role_name() == "status bar")
+        if bar is None:
+            return 1
+        print(bar.get_name())
         return 0
     if argv[0] == "follow":
         ready, hw_params, rate, want, timeout = argv[1], argv[2], int(argv[3]), argv[4], float(argv[5])

@@ -24,3 +24,20 @@ check '[ "$(mixer_db "Capture Volume")" = "$FACTORY_INPUT_DB" ]' \
 check '[ "$(mixer_value gadget_mixer "PCM Playback Volume")" = "$FACTORY_INPUT_STEP" ]' \
     "the device's input level at step $FACTORY_INPUT_STEP: $(mixer_value gadget_mixer 'PCM Playback Volume')"
 log "the device's mixer: $(gadget_mixer contents | tr -s ' \n' ' ')"
+# Heard and kept: a fader speaks its level in dB on focus and on a key, the status line is a
+# status bar, and Keep on Top toggled by key leaves the window active with its focus.
+panel_stop
+session_start
+panel_start
+check_within 120 attached "attached again, with the accessibility bridge on"
+check 'a11y grab "Input 1 level"' "the input 1 fader takes the focus"
+check_within 30 'a11y focus | grep -q "^active|Input 1 level|-[0-9.]* dB$"' "focused, it says its dB: $(a11y focus)"
+spoken=$(a11y focus)
+in_host xdotool key Page_Down
+check_within 30 '[ "$(a11y focus)" != "$spoken" ] && a11y focus | grep -q " dB$"' "a key step says the new dB: $(a11y focus)"
+check 'a11y statusbar > /dev/null' "the status line is a status bar"
+check 'a11y grab "Keep on Top"' "Keep on Top takes the focus"
+for round in 1 2; do
+    in_host xdotool key Return
+    check_within 30 'a11y focus | grep -q "^active|Keep on Top|"' "round $round: still active and focused after Keep on Top: $(a11y focus)"
+done
