@@ -91,7 +91,7 @@ void ATolvane::enableControls(UInt32)
         fChannelIn->setEnabled(true);
         fChannelIn->setHidden(false);
     }
-    setWindowTitle(QStringLiteral("Zorvex"));
+    setWindowTitle(tr("Zorvex"));
     explainState();
 }
 
@@ -116,7 +116,7 @@ void ATolvane::disableControls()
         fSampleRate->setEnabled(false);
     if (fSampleText)
         fSampleText->setHidden(true);
-    setWindowTitle(QStringLiteral("Zorvex Disabled"));
+    setWindowTitle(tr("Zorvex Disabled"));
     explainState();
 }
 

@@ -5,7 +5,7 @@ AStatusLine::AStatusLine(QWidget *parent)
 {
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
-    setAccessibleDescription(QStringLiteral("Status"));
+    setAccessibleDescription(tr("Status"));
 }
 
 void AStatusLine::setMessage(const QString &message)

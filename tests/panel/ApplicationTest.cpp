@@ -21,6 +21,8 @@ struct Program {
         // A runtime folder of its own, so that a panel running elsewhere in the session is not
         // asked to come forward in its place.
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        // Its messages in English, whatever the developer's own language.
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(ZORVEX_PANEL_PROGRAM), arguments);
     }
