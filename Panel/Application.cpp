@@ -10,11 +10,13 @@
 #include "SimAudio.h"
 #include "SimUSB.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QLocale>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -26,6 +28,12 @@ namespace {
 // Long enough for a connected interface to attach first: one second's settling pause, then up
 // to about two seconds' wait for its audio devices.
 constexpr int kScreenshotDelayMilliseconds = 3300;
+
+// A message for the person at the terminal, in their language.
+void tellUser(const QString &message)
+{
+    std::fprintf(stderr, "zorvex-panel: %s\n", qPrintable(message));
+}
 
 // With no display to show the window on, the panel still renders it and leaves a picture.
 bool displayAvailable()
@@ -92,31 +100,38 @@ int NSApplicationMain(int argc, char **argv)
     setUpDesktopIdentity();
     QApplication::setApplicationVersion(QStringLiteral(ZORVEX_VERSION));
 
+    // Before the first text is made: the command line's help is one.
+    installTranslations(app, QLocale());
+
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Control panel for the Orvanelle Zorvex USB audio interface."));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("Application", "Control panel for the Orvanelle Zorvex USB audio interface."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption simulate(QStringLiteral("simulate"),
-                                      QStringLiteral("Run on a simulated interface instead of the real one."));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("Render the window into <file> (PNG) and exit."),
-                                        QStringLiteral("file"));
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QCoreApplication::translate("Application", "Run on a simulated interface instead of the real one."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QCoreApplication::translate("Application", "Render the window into <file> (PNG) and exit."),
+        QCoreApplication::translate("Application", "file"));
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
     // Without a name there is nothing to write, and on the off-screen platform nothing else
     // would ever end the program.
     if (parser.isSet(screenshot) && parser.value(screenshot).isEmpty()) {
-        std::fprintf(stderr, "zorvex-panel: --screenshot needs a file name.\n");
+        tellUser(QCoreApplication::translate("Application", "--screenshot needs a file name."));
         return 1;
     }
     QString shotPath = parser.value(screenshot);
     std::unique_ptr<QTemporaryFile> shotFile;
     if (shotPath.isEmpty() && headless) {
-        std::fprintf(stderr, "zorvex-panel: no display found; rendering the window off screen instead.\n");
+        tellUser(
+            QCoreApplication::translate("Application", "no display found; rendering the window off screen instead."));
         shotFile = createHeadlessPictureFile();
         if (!shotFile) {
-            std::fprintf(stderr, "zorvex-panel: could not create a file for the picture.\n");
+            tellUser(QCoreApplication::translate("Application", "could not create a file for the picture."));
             return 1;
         }
         shotPath = shotFile->fileName();
@@ -158,7 +173,7 @@ int NSApplicationMain(int argc, char **argv)
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
             else
-                std::fprintf(stderr, "zorvex-panel: could not write %s\n", qPrintable(shotPath));
+                tellUser(QCoreApplication::translate("Application", "could not write %1").arg(shotPath));
             app.exit(saved ? 0 : 1);
         });
     }

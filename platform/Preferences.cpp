@@ -2,6 +2,7 @@
 
 #include "Logging.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QIODevice>
 #include <QJsonDocument>
@@ -75,8 +76,11 @@ bool preferencesFileUsable()
         return true;
     std::lock_guard lock(gRefusedMutex);
     if (gRefusedPaths.insert(path).second)
-        std::fprintf(stderr, "zorvex-panel: %s is not a regular file; settings are neither read from it nor saved.\n",
-                     qPrintable(path));
+        std::fprintf(
+            stderr, "zorvex-panel: %s\n",
+            qPrintable(QCoreApplication::translate(
+                           "Preferences", "%1 is not a regular file; settings are neither read from it nor saved.")
+                           .arg(path)));
     return false;
 }
 

@@ -51,13 +51,13 @@ struct Unchanged {
 Unchanged unchangedBecause(OSStatus status)
 {
     if (status == kAudioHardwareNotRunningError)
-        return {QStringLiteral("No sound server"),
-                QStringLiteral("The rate did not change: no sound server keeps a rate for the interface, so each "
-                               "program that opens it sets its own.")};
+        return {ATolvane::tr("No sound server"),
+                ATolvane::tr("The rate did not change: no sound server keeps a rate for the interface, so each "
+                             "program that opens it sets its own.")};
     if (status == kAudioHardwareIllegalOperationError)
-        return {QStringLiteral("Server keeps rate"),
-                QStringLiteral("The rate did not change: the sound server cannot switch the interface's rate.")};
-    return {QStringLiteral("Rate unchanged"), QStringLiteral("The rate did not change: the system refused it.")};
+        return {ATolvane::tr("Server keeps rate"),
+                ATolvane::tr("The rate did not change: the sound server cannot switch the interface's rate.")};
+    return {ATolvane::tr("Rate unchanged"), ATolvane::tr("The rate did not change: the system refused it.")};
 }
 
 } // namespace
@@ -143,8 +143,7 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         // Nothing streams and nothing keeps a rate for the interface: no cell is true.
         if (fSampleRate)
             fSampleRate->deselectAllCells();
-        showRateText(QStringLiteral("No rate"),
-                     QStringLiteral("No program streams to the interface and no sound server keeps a rate for it."));
+        showRateText(tr("No rate"), tr("No program streams to the interface and no sound server keeps a rate for it."));
         return;
     }
     if (status != noErr || size != sizeof(format))
@@ -162,7 +161,7 @@ void ATolvane::sampleRateChanged(UInt32 direction)
         fSampleRate->deselectAllCells();
         fSampleRate->selectCellWithTag(tag);
     }
-    showRateText(QString::asprintf("%u Hz", SampleRateByTag[static_cast<std::size_t>(tag)]), {});
+    showRateText(tr("%1 Hz").arg(SampleRateByTag[static_cast<std::size_t>(tag)]), {});
 }
 
 void ATolvane::showRateText(const QString &text, const QString &why)

@@ -99,7 +99,7 @@ void ATolvane::enableControls(UInt32)
         fChannelIn->setEnabled(true);
         fChannelIn->setHidden(false);
     }
-    setWindowTitle(QStringLiteral("Zorvex"));
+    setWindowTitle(tr("Zorvex"));
     explainState();
 }
 
@@ -124,7 +124,7 @@ void ATolvane::disableControls()
         fSampleRate->setEnabled(false);
     if (fSampleText)
         fSampleText->setHidden(true);
-    setWindowTitle(QStringLiteral("Zorvex Disabled"));
+    setWindowTitle(tr("Zorvex Disabled"));
     explainState();
 }
 

@@ -9,7 +9,7 @@ AStatusLine::AStatusLine(QWidget *parent)
     installControlsAccessibility();
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
-    setAccessibleDescription(QStringLiteral("Status"));
+    setAccessibleDescription(tr("Status"));
     // Qt's at-spi bridge passes on no announcement or alert, and Orca speaks a status bar's
     // change of name only while it has the focus. What it does speak is a notification that
     // appears: this one is empty and takes no room, and appears anew for each piece of news.

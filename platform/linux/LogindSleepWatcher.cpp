@@ -101,8 +101,8 @@ void LogindSleepWatcher::takeInhibitor()
         return;
     // Asynchronous: a logind that is slow to answer must not hold up the window.
     m_pendingInhibit = new QDBusPendingCallWatcher(
-        m_manager->Inhibit(QStringLiteral("sleep"), QStringLiteral("Zorvex control panel"),
-                           QStringLiteral("Tells the Zorvex the computer is going to sleep"), QStringLiteral("delay")),
+        m_manager->Inhibit(QStringLiteral("sleep"), tr("Zorvex control panel"),
+                           tr("Tells the Zorvex the computer is going to sleep"), QStringLiteral("delay")),
         this);
     connect(m_pendingInhibit, &QDBusPendingCallWatcher::finished, this, &LogindSleepWatcher::inhibitReplied);
 }

@@ -33,6 +33,8 @@ struct Program {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        // Its messages in English, whatever the developer's own language.
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         environment.insert(QStringLiteral("QT_LOGGING_RULES"),
                            QStringLiteral("zorvex.session.info=true;zorvex.discovery.info=true"));
     }
