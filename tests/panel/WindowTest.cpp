@@ -15,8 +15,10 @@ namespace {
 void expectAbsentState(const ATolvane &panel)
 {
     EXPECT_EQ(panel.windowTitle(), QStringLiteral("Zorvex Disabled"));
-    for (const ARoundButtonSlider *slider : panel.fChannelLevel)
+    for (const ARoundButtonSlider *slider : panel.fChannelLevel) {
         EXPECT_TRUE(slider->isHidden());
+        EXPECT_FALSE(slider->isEnabled()) << "refuses a screen reader's value";
+    }
     for (const ATextField *readout : panel.fChannelDB)
         EXPECT_TRUE(readout->isHidden());
     for (const AButton *mute : panel.fChannelMute) {
