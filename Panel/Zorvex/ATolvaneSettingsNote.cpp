@@ -20,9 +20,10 @@ void ATolvane::noteSettingsSaved(bool saved)
     }
     // Said once per run of failures; the window keeps showing it.
     if (!wasFailing)
-        std::fprintf(stderr,
-                     "zorvex-panel: could not save the link setting to %s; it is tried again at the next detach.\n",
-                     qPrintable(platform::preferencesFilePath()));
+        std::fprintf(
+            stderr,
+            "zorvex-panel: could not save the link setting to %s; it is tried again at the next change or detach.\n",
+            qPrintable(platform::preferencesFilePath()));
     showSettingsNote(QStringLiteral("The link setting could not be saved."));
 }
 

@@ -198,7 +198,7 @@ TEST(Attach, TwoInterfacesNeverDoubleTheListenersAndLeaveNoneBehind)
     h.settle();
 }
 
-TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
+TEST(Attach, TheLinkFlagIsWrittenWhenChangedAndAtDetachForTheNextAttach)
 {
     DiscoveryHarness h;
     h.wake();
@@ -207,6 +207,8 @@ TEST(Attach, DetachWritesTheLinkFlagForTheNextAttach)
     p.enableControls(0);
     p.fChannelLink->click(); // linked by the defaults; now off
     EXPECT_EQ(p.currPreference.m_nLink[0], 0);
+    EXPECT_EQ(h.storedLinkFlag(), 0) << "a kill before the detach keeps the choice";
+    h.storeLinkFlag(1);
     h.unplug(zorvex);
     EXPECT_EQ(h.storedLinkFlag(), 0);
 
