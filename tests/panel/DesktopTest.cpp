@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 TEST(DesktopWindow, HasItsIconNoMaximizeButtonAndCtrlQEndsTheProgramAsClosingDoes)
@@ -40,7 +41,9 @@ TEST(DesktopWindow, HasItsIconNoMaximizeButtonAndCtrlQEndsTheProgramAsClosingDoe
     EXPECT_EQ(quitting.count(), 1) << "the end every quit takes, where the link flag is stored";
 }
 
-TEST(DesktopSession, ASecondLaunchBringsTheFirstForwardAndExitsWithZero)
+// The first panel is stopped while the second launches, as a panel busy attaching is slow to
+// answer: the second waits for it rather than becoming a second panel.
+TEST(DesktopSession, ASecondLaunchWaitsForASlowFirstBringsItForwardAndExitsWithZero)
 {
     QTemporaryDir runtime;
     ASSERT_TRUE(runtime.isValid());
@@ -59,13 +62,23 @@ TEST(DesktopSession, ASecondLaunchBringsTheFirstForwardAndExitsWithZero)
     // Bounds only: the first panel is up once its socket exists.
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 20000)) << "the first panel listens";
 
+    ASSERT_EQ(::kill(static_cast<pid_t>(first.processId()), SIGSTOP), 0);
     QProcess second;
     second.setProcessEnvironment(env);
     second.start(QStringLiteral(ZORVEX_PANEL_PROGRAM), {QStringLiteral("--simulate")});
-    ASSERT_TRUE(second.waitForFinished(20000));
+    QByteArray secondLog;
+    const bool unanswered = QTest::qWaitFor(
+        [&] {
+            secondLog += second.readAllStandardError();
+            return secondLog.contains("did not answer");
+        },
+        20000);
+    ASSERT_EQ(::kill(static_cast<pid_t>(first.processId()), SIGCONT), 0);
+    ASSERT_TRUE(unanswered) << secondLog.constData();
+    ASSERT_TRUE(second.waitForFinished(20000)) << "a second panel runs";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAllStandardError().contains("came forward"));
+    EXPECT_TRUE((secondLog + second.readAllStandardError()).contains("came forward"));
 
     QByteArray firstLog;
     EXPECT_TRUE(QTest::qWaitFor(
