@@ -7,6 +7,7 @@
 #include "HeadlessPicture.h"
 #include "LogindSleepWatcher.h"
 #include "PanelResources.h"
+#include "Preferences.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
 #include "TerminationSignals.h"
@@ -49,7 +50,8 @@ public:
     {
         if (simulate) {
             // Behind the same platform calls as the real system, and plugged in before the
-            // window wakes, as a connected interface is at start-up.
+            // window wakes, as a connected interface is at start-up. Its link flag is its own.
+            platform::setPreferencesName(QStringLiteral("zorvex-panel-simulated"));
             m_simulatedAudio = std::make_unique<sim::SimAudioSystem>();
             SetAudioHardwareBackend(m_simulatedAudio.get());
             m_simulatedBus = std::make_unique<sim::SimUSBBus>(m_simulatedAudio.get());
@@ -145,9 +147,16 @@ int NSApplicationMain(int argc, char **argv)
     // A picture of the window is taken whether or not a panel already runs.
     SessionInstance session;
     if (!parser.isSet(screenshot) && !headless) {
-        if (session.activateRunning())
-            return 0;
-        session.listen();
+        switch (session.start()) {
+        case SessionInstance::Start::Forwarded: return 0;
+        case SessionInstance::Start::Unanswered:
+            std::fprintf(stderr,
+                         "zorvex-panel: a panel already runs in this session but does not answer; "
+                         "not starting a second one.\n");
+            return 1;
+        case SessionInstance::Start::Owner:
+        case SessionInstance::Start::Alone: break;
+        }
     }
 
     const Backends backends(parser.isSet(simulate));
@@ -170,6 +179,8 @@ int NSApplicationMain(int argc, char **argv)
             const QImage picture = panel.grab().toImage();
             const bool saved
                 = shotFile ? picture.save(shotFile.get(), "PNG") && shotFile->flush() : picture.save(shotPath, "PNG");
+            if (saved && shotFile)
+                shotPath = keepHeadlessPicture(*shotFile);
             if (saved)
                 std::printf("%s\n", qPrintable(QDir(shotPath).absolutePath()));
             else

@@ -4,14 +4,22 @@
 #include "PanelResources.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QShortcut>
+#include <QThread>
 #include <QWidget>
 #include <optional>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -45,8 +53,27 @@ std::optional<QByteArray> requestedToken(QByteArray line)
             return std::nullopt;
     return token;
 }
-// A panel that is running answers within moments; one that hangs is not waited for long.
+// A panel that is running answers within moments; one that is busy is asked again.
 constexpr int kAnswerMilliseconds = 2000;
+constexpr unsigned long kRetryMilliseconds = 100;
+
+// This user's own folder in the shared temporary folder: made here, or found owned by this
+// user, mode 0700 and no link. Anything else may belong to someone else, who could then answer
+// for this user's panel; the socket is not placed there.
+QString privateFolder()
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("zorvex-panel-%1").arg(::getuid()));
+    const QByteArray path = QFile::encodeName(folder);
+    if (::mkdir(path.constData(), 0700) == 0)
+        ::chmod(path.constData(), 0700); // past a strict umask
+    struct stat status {};
+    if (::lstat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::getuid()
+        || (status.st_mode & 07777) != 0700) {
+        qCWarning(lcSession) << folder << "is not a private folder of this user; the panel runs without its socket";
+        return {};
+    }
+    return folder;
+}
 
 } // namespace
 
@@ -93,8 +120,12 @@ SessionInstance::SessionInstance(QString socketPath, QObject *parent)
 
 SessionInstance::~SessionInstance()
 {
+    // The socket goes while the lock is still held, so that no new owner's socket is removed.
     if (m_server)
         m_server->close();
+    m_server.reset();
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 QString SessionInstance::defaultSocketPath()
@@ -102,11 +133,80 @@ QString SessionInstance::defaultSocketPath()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
         return QDir(runtime).filePath(QStringLiteral("zorvex-panel.socket"));
-    return QDir::temp().filePath(QStringLiteral("zorvex-panel-%1.socket").arg(::getuid()));
+    const QString folder = privateFolder();
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("zorvex-panel.socket"));
+}
+
+SessionInstance::Start SessionInstance::start(std::chrono::milliseconds patience)
+{
+    const QDeadlineTimer deadline(patience);
+    for (;;) {
+        switch (claim()) {
+        case Claim::Owned: return Start::Owner;
+        case Claim::Failed: return Start::Alone;
+        case Claim::Taken: break;
+        }
+        if (activateRunning())
+            return Start::Forwarded;
+        if (deadline.hasExpired())
+            return Start::Unanswered;
+        // The owner may not be listening yet, and then the connect fails at once.
+        QThread::msleep(kRetryMilliseconds);
+    }
+}
+
+bool SessionInstance::listen()
+{
+    return claim() == Claim::Owned;
+}
+
+SessionInstance::Claim SessionInstance::claim()
+{
+    if (m_server)
+        return Claim::Owned;
+    if (m_path.isEmpty())
+        return Claim::Failed;
+    if (m_lockFd < 0) {
+        const QByteArray lockPath = QFile::encodeName(m_path + QStringLiteral(".lock"));
+        const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            qCWarning(lcSession) << "cannot open the lock" << lockPath << ":" << std::strerror(errno);
+            return Claim::Failed;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK)
+                return Claim::Taken;
+            qCWarning(lcSession) << "cannot lock" << lockPath << ":" << std::strerror(error);
+            return Claim::Failed;
+        }
+        // Never unlinked: a launch that opened this file before an unlink would lock a file
+        // that nobody else sees.
+        m_lockFd = fd;
+    }
+    // Whatever is at the path was left by a panel that ended: only a lock holder binds there.
+    const QByteArray socketPath = QFile::encodeName(m_path);
+    if (::unlink(socketPath.constData()) != 0 && errno != ENOENT) {
+        qCWarning(lcSession) << "cannot clear" << m_path << ":" << std::strerror(errno);
+        return Claim::Failed;
+    }
+    auto server = std::make_unique<QLocalServer>();
+    // Only this user may reach the socket.
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server.get(), &QLocalServer::newConnection, this, &SessionInstance::acceptConnections);
+    if (!server->listen(m_path)) {
+        qCWarning(lcSession) << "cannot listen at" << m_path << ":" << server->errorString();
+        return Claim::Failed;
+    }
+    m_server = std::move(server);
+    return Claim::Owned;
 }
 
 bool SessionInstance::activateRunning()
 {
+    if (m_path.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(kAnswerMilliseconds))
@@ -119,23 +219,6 @@ bool SessionInstance::activateRunning()
     qCInfo(lcSession) << "a panel runs in this session at" << m_path
                       << (answered ? "and came forward" : "but did not answer");
     return answered;
-}
-
-bool SessionInstance::listen()
-{
-    m_server = std::make_unique<QLocalServer>();
-    // Only this user may reach the socket.
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server.get(), &QLocalServer::newConnection, this, &SessionInstance::acceptConnections);
-    if (m_server->listen(m_path))
-        return true;
-    // Left behind by a panel that ended without closing it: nobody answered on it.
-    if (m_server->serverError() == QAbstractSocket::AddressInUseError && QLocalServer::removeServer(m_path)
-        && m_server->listen(m_path))
-        return true;
-    qCWarning(lcSession) << "cannot listen at" << m_path << ":" << m_server->errorString();
-    m_server.reset();
-    return false;
 }
 
 void SessionInstance::acceptConnections()

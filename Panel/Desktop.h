@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 class QLocalServer;
@@ -24,8 +25,15 @@ void setUpMainWindow(QWidget &window);
 // activation token that the launch asking for it was given.
 void activateWindow(QWidget &window, const QByteArray &activationToken = {});
 
-// One panel per desktop session, met at a local socket in $XDG_RUNTIME_DIR (or in the temporary
-// folder, named after the user, when the session has none).
+// One panel per desktop session, met at a local socket in $XDG_RUNTIME_DIR (or, when the session
+// has none, in a folder of this user's own in the temporary folder).
+//
+// Who owns the socket is settled by an exclusive flock() on a lock file beside it, not by the
+// socket itself: the kernel gives the lock to exactly one process and takes it back when that
+// process ends, however it ends. Only the holder ever binds or removes the socket, so a launch
+// never renames over a live panel's socket, and a panel never removes one it does not own.
+// (Binding under a temporary name and linking it into place would still need a connect to tell
+// a stale socket from a slow one, and two launches clearing the same stale one could race.)
 class SessionInstance : public QObject {
     Q_OBJECT
 
@@ -33,23 +41,37 @@ public:
     explicit SessionInstance(QString socketPath = defaultSocketPath(), QObject *parent = nullptr);
     ~SessionInstance() override;
 
+    // Empty when the session has no runtime folder and no private one can be had.
     static QString defaultSocketPath();
     QString socketPath() const { return m_path; }
 
-    // Asks a panel already running in the session to show itself, passing on this process's
-    // XDG_ACTIVATION_TOKEN; true when one answered.
-    bool activateRunning();
-    // Becomes the session's panel: later launches reach activationRequested. False when the
-    // socket cannot be made (the panel then runs on alone).
+    enum class Start {
+        Owner,      // this is the session's panel; later launches reach activationRequested
+        Alone,      // no socket can be had; the panel runs on alone
+        Forwarded,  // the running panel came forward
+        Unanswered, // a panel runs but did not answer within the patience given
+    };
+    // Becomes the session's panel, or brings the running one forward. A running panel that is
+    // slow to answer (attaching, or stopped for a while) is asked again until `patience` runs out;
+    // a second panel is never started beside it.
+    Start start(std::chrono::milliseconds patience = std::chrono::seconds(30));
+
+    // Ownership: takes the lock and binds the socket. False when another panel holds it or
+    // the socket cannot be made.
     bool listen();
+    // Messages: asks the panel that owns the socket to show itself; true when it answered.
+    bool activateRunning();
 
 signals:
     // The token is empty when the launch was given none.
     void activationRequested(const QByteArray &activationToken);
 
 private:
+    enum class Claim { Owned, Taken, Failed };
+    Claim claim();
     void acceptConnections();
 
     QString m_path;
+    int m_lockFd = -1;
     std::unique_ptr<QLocalServer> m_server;
 };

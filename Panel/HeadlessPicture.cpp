@@ -1,6 +1,10 @@
 #include "HeadlessPicture.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -23,4 +27,13 @@ std::unique_ptr<QTemporaryFile> createHeadlessPictureFile()
     if (auto file = createIn(qEnvironmentVariable("XDG_RUNTIME_DIR")))
         return file;
     return createIn(QDir::tempPath());
+}
+
+QString keepHeadlessPicture(QTemporaryFile &file)
+{
+    const QString written = file.fileName();
+    const QString kept = QFileInfo(written).dir().filePath(QStringLiteral("zorvex-panel-%1.png").arg(::getuid()));
+    if (std::rename(QFile::encodeName(written).constData(), QFile::encodeName(kept).constData()) != 0)
+        return written;
+    return kept;
 }

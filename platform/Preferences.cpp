@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -48,6 +50,7 @@ QSettings::Format jsonFormat()
 
 std::mutex gDirectoryMutex;
 QString gDirectory;
+QString gName = QStringLiteral("zorvex-panel");
 
 QString directory()
 {
@@ -84,6 +87,30 @@ bool preferencesFileUsable()
     return false;
 }
 
+// Values set and not yet confirmed in the file, by file, so that a failed write is tried
+// again at the next synchronisation rather than lost.
+using PendingValues = std::map<QString, CFPropertyList>;
+std::mutex gPendingMutex;
+std::map<QString, PendingValues> gPending;
+
+// Whether the folder and the regular file at `path` hold every pending value (and none that
+// was removed), read back from the disk.
+bool holdsAll(const QString &path, const PendingValues &pending)
+{
+    const QFileInfo file(path);
+    if (!QFileInfo(file.absolutePath()).isDir() || !file.isFile())
+        return false;
+    QFile stored(path);
+    if (!stored.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject object = QJsonDocument::fromJson(stored.readAll()).object();
+    for (const auto &[key, value] : pending) {
+        if (value ? object.value(key) != QJsonValue::fromVariant(*value) : object.contains(key))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace platform {
@@ -94,9 +121,17 @@ void setPreferencesDirectory(const QString &path)
     gDirectory = path;
 }
 
+void setPreferencesName(const QString &name)
+{
+    std::lock_guard lock(gDirectoryMutex);
+    gName = name;
+}
+
 QString preferencesFilePath()
 {
-    return directory() + QStringLiteral("/zorvex-panel.json");
+    const QString folder = directory();
+    std::lock_guard lock(gDirectoryMutex);
+    return folder + QLatin1Char('/') + gName + QStringLiteral(".json");
 }
 
 } // namespace platform
@@ -105,6 +140,13 @@ CFPropertyList CFPreferencesCopyAppValue(const QString &key)
 {
     if (!preferencesFileUsable())
         return std::nullopt;
+    {
+        // What this run set and could not store yet is still this run's value.
+        std::lock_guard lock(gPendingMutex);
+        const PendingValues &pending = gPending[platform::preferencesFilePath()];
+        if (const auto it = pending.find(key); it != pending.end())
+            return it->second;
+    }
     const QSettings settings = openSettings();
     if (settings.status() != QSettings::NoError)
         qCWarning(lcPrefs) << "cannot read" << settings.fileName() << "- the stored settings are not used";
@@ -120,24 +162,37 @@ void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value)
 {
     if (!preferencesFileUsable())
         return;
-    QSettings settings = openSettings();
-    if (value)
-        settings.setValue(key, *value);
-    else
-        settings.remove(key);
+    std::lock_guard lock(gPendingMutex);
+    gPending[platform::preferencesFilePath()][key] = value;
 }
 
 bool CFPreferencesAppSynchronize()
 {
     if (!preferencesFileUsable())
         return false;
-    QSettings settings = openSettings();
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        qCWarning(lcPrefs) << "cannot write" << settings.fileName();
+    const QString path = platform::preferencesFilePath();
+    std::lock_guard lock(gPendingMutex);
+    PendingValues &pending = gPending[path];
+    if (pending.empty())
+        return true;
+    {
+        QSettings settings = openSettings();
+        for (const auto &[key, value] : pending) {
+            if (value)
+                settings.setValue(key, *value);
+            else
+                settings.remove(key);
+        }
+        settings.sync();
+    }
+    // QSettings' status says nothing when its writing was refused early (a file where the
+    // folder belongs): the file itself is the proof.
+    if (!holdsAll(path, pending)) {
+        qCWarning(lcPrefs) << "cannot write" << path;
         return false;
     }
-    qCInfo(lcPrefs) << "stored the settings in" << settings.fileName();
+    pending.clear();
+    qCInfo(lcPrefs) << "stored the settings in" << path;
     return true;
 }
 

@@ -15,8 +15,9 @@ using CFPropertyList = std::optional<QVariant>;
 
 CFPropertyList CFPreferencesCopyAppValue(const QString &key);
 void CFPreferencesSetAppValue(const QString &key, const CFPropertyList &value);
-// False when the file could not be written (a read-only folder or file, a full disk, a path that
-// is not a regular file); what was set stays pending for the next synchronisation.
+// False when the file does not hold what was set afterwards (a read-only folder or file, a full
+// disk, a file where the folder belongs, a path that is not a regular file); what was set stays
+// pending, and read as set, until a synchronisation stores it.
 bool CFPreferencesAppSynchronize();
 
 // A number's value as a signed 32-bit int; false for anything that is not a number, or a
@@ -27,4 +28,7 @@ namespace platform {
 // Tests point the preferences at a folder of their own; an empty path restores the default.
 void setPreferencesDirectory(const QString &directory);
 QString preferencesFilePath();
+// The file's name without its extension, "zorvex-panel" unless set. The simulated interface
+// keeps a file of its own, so that what is chosen on it never reaches the real interface.
+void setPreferencesName(const QString &name);
 } // namespace platform

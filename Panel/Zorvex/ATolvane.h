@@ -108,6 +108,9 @@ public:
     void removeObservers();
     void changedPowerState(const QString &notificationName);
     void updatePowerState() { setPreference(); }
+    // Stores the link flag once attach has restored it: at detach, and when the switch changes
+    // it, so that a crash or a kill after the change does not lose it.
+    void saveLinkFlag();
     // Whether the link flag reached the preferences file: a failure is said on stderr and shown
     // in the window until a later save succeeds.
     void noteSettingsSaved(bool saved);

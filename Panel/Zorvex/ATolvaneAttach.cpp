@@ -97,12 +97,17 @@ void ATolvane::removeObservers()
     workspace.removeObserver(this, NSWorkspaceWillSleepNotification, nullptr);
 }
 
+void ATolvane::saveLinkFlag()
+{
+    if (!m_linkFlagRestored)
+        return;
+    CFPreferencesSetAppValue(linkFlagKey(), QVariant::fromValue<qint32>(currPreference.m_nLink[0]));
+    noteSettingsSaved(CFPreferencesAppSynchronize());
+}
+
 void ATolvane::unhookProperty()
 {
-    if (m_linkFlagRestored) {
-        CFPreferencesSetAppValue(linkFlagKey(), QVariant::fromValue<qint32>(currPreference.m_nLink[0]));
-        noteSettingsSaved(CFPreferencesAppSynchronize());
-    }
+    saveLinkFlag();
     for (const ListenerRow &row : ListenerTable)
         removeSelectorOnChannel(row.channel, row.property, static_cast<SInt8>(row.direction));
 

@@ -167,4 +167,5 @@ void ATolvane::setChannelLink(QObject *sender)
     if (!button)
         return;
     currPreference.m_nLink[0] = static_cast<std::int32_t>(button->state());
+    saveLinkFlag();
 }

@@ -78,9 +78,12 @@ void ATolvane::awakeFromNib()
 
 void ATolvane::enableControls(UInt32)
 {
-    for (ARoundButtonSlider *slider : fChannelLevel)
-        if (slider)
+    for (ARoundButtonSlider *slider : fChannelLevel) {
+        if (slider) {
+            slider->setEnabled(true);
             slider->setHidden(false);
+        }
+    }
     for (std::size_t i = 0; i < 2; ++i) {
         if (fChannelDB[i])
             fChannelDB[i]->setHidden(false);
@@ -104,12 +107,16 @@ void ATolvane::enableControls(UInt32)
 }
 
 // Not the mirror of enableControls: the view, the input selector, the mutes, the link switch
-// and the rate selector stay visible (disabled); only the faders and read-outs disappear.
+// and the rate selector stay visible (disabled); only the faders and read-outs disappear. The
+// faders are disabled as well, so that nothing (a screen reader, a key) moves one out of sight.
 void ATolvane::disableControls()
 {
-    for (ARoundButtonSlider *slider : fChannelLevel)
-        if (slider)
+    for (ARoundButtonSlider *slider : fChannelLevel) {
+        if (slider) {
             slider->setHidden(true);
+            slider->setEnabled(false);
+        }
+    }
     for (std::size_t i = 0; i < 2; ++i) {
         if (fChannelDB[i])
             fChannelDB[i]->setHidden(true);

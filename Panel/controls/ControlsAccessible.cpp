@@ -47,11 +47,12 @@ public:
 
     QVariant currentValue() const override { return slider()->doubleValue(); }
     // The same step a key or a drag makes: the device is written and a linked pair follows.
+    // A fader the window hides (no interface attached) takes nothing, as it takes no key.
     void setCurrentValue(const QVariant &value) override
     {
         bool ok = false;
         const double v = value.toDouble(&ok);
-        if (ok && std::isfinite(v) && slider()->isEnabled())
+        if (ok && std::isfinite(v) && slider()->isEnabled() && slider()->isVisibleTo(slider()->window()))
             slider()->stepTo(v);
     }
     QVariant maximumValue() const override { return slider()->maxValue(); }

@@ -6,7 +6,9 @@
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QMetaObject>
+#include <utility>
 
 namespace linuxbackends {
 
@@ -38,6 +40,10 @@ LogindSleepWatcher::LogindSleepWatcher(const QDBusConnection &bus, QObject *pare
                                                                        QStringLiteral("/org/freedesktop/login1"), bus);
     connect(m_manager.get(), &OrgFreedesktopLogin1ManagerInterface::PrepareForSleep, this,
             &LogindSleepWatcher::prepareForSleep);
+    auto *logindOwner
+        = new QDBusServiceWatcher(m_manager->service(), bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(logindOwner, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString &, const QString &, const QString &newOwner) { logindOwnerChanged(newOwner); });
     // Observers come and go on whichever thread attaches; the lock is this object's business.
     workspace().setObservedHandler(NSWorkspaceWillSleepNotification, [this](bool observed) {
         QMetaObject::invokeMethod(
@@ -118,6 +124,18 @@ void LogindSleepWatcher::inhibitReplied(QDBusPendingCallWatcher *call)
     // Wanted no longer (detached or asleep meanwhile): the reply's copy closes with it.
     if (m_observed && m_power == Power::Awake)
         m_inhibitor = reply.value();
+}
+
+void LogindSleepWatcher::logindOwnerChanged(const QString &newOwner)
+{
+    // The old logind's lock (held or on its way) guards nothing now.
+    delete std::exchange(m_pendingInhibit, nullptr);
+    releaseInhibitor();
+    // A logind that just started is not in the middle of a sleep it announced.
+    reports().removeObserver(this, IOHIDDeviceDidSetOutputReportNotification, nullptr);
+    m_power = Power::Awake;
+    if (!newOwner.isEmpty())
+        takeInhibitor();
 }
 
 void LogindSleepWatcher::releaseInhibitor()

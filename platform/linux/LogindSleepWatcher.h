@@ -8,7 +8,8 @@
 // inhibitor, and then the panel's will-sleep command might never reach the interface. So
 // while someone observes will-sleep (the panel, while attached) and the system is awake,
 // the watcher holds one; it lets go once the first output report after will-sleep has
-// reached a device, and takes a new one after the wake.
+// reached a device, and takes a new one after the wake. A lock dies with the logind that
+// handed it out, so a logind that restarts (a new owner of its name) is asked for a new one.
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
@@ -45,6 +46,7 @@ private:
     void takeInhibitor();
     void releaseInhibitor();
     void inhibitReplied(QDBusPendingCallWatcher *call);
+    void logindOwnerChanged(const QString &newOwner);
 
     std::unique_ptr<OrgFreedesktopLogin1ManagerInterface> m_manager;
     QDBusUnixFileDescriptor m_inhibitor;

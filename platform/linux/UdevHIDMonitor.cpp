@@ -150,8 +150,9 @@ void UdevHIDMonitor::hidrawAdded(const std::string &syspath, const std::string &
     qCInfo(lcHid, "HID node %s of the vendor arrived", devnode.c_str());
 }
 
-void UdevHIDMonitor::hidrawRemoved(const std::string &syspath)
+void UdevHIDMonitor::hidrawRemoved(std::string syspath)
 {
+    // Taken by value: the caller may pass the key of the very entry erased below.
     const auto it = m_published.find(syspath);
     if (it == m_published.end())
         return;

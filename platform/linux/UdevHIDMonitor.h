@@ -46,7 +46,7 @@ public:
     // One hidraw node came or went. The udev paths end here; tests enter here directly.
     // A node of another vendor, without a device node, or already published is ignored.
     void hidrawAdded(const std::string &syspath, const std::string &devnode, const UsbAttributes &attributes);
-    void hidrawRemoved(const std::string &syspath);
+    void hidrawRemoved(std::string syspath);
 
 private:
     void enumerate();

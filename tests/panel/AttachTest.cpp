@@ -169,7 +169,7 @@ TEST(Attach, ObservationsComeAndGoOnceWithOneInterfaceOrTwo)
     h.settle();
 }
 
-// The link flag is written at detach and at quit, to the user's configuration folder, and the
+// The link flag is written when it changes, at detach and at quit, to the user's configuration folder, and the
 // next attach (in this run or the next) keeps the device's settings.
 TEST(Attach, TheLinkFlagIsStoredAtDetachAndQuitAndSurvivesARestart)
 {
@@ -183,13 +183,16 @@ TEST(Attach, TheLinkFlagIsStoredAtDetachAndQuitAndSurvivesARestart)
         auto zorvex = first.plug();
         first.panel->enableControls(0);
         first.panel->fChannelLink->click(); // linked by the defaults; now off
+        EXPECT_EQ(first.storedLinkFlag(), 0) << "stored when changed: a kill before the detach keeps it";
+        first.storeLinkFlag(1);
         first.unplug(zorvex);
         EXPECT_EQ(first.storedLinkFlag(), 0);
         first.audio.clearJournal();
         first.plug();
         EXPECT_EQ(first.panel->currPreference.m_nLink[0], 0);
         EXPECT_EQ(first.countCalls(AudioOp::StreamSetProperty), 0u) << "stored settings: no defaults";
-        first.panel->fChannelLink->click(); // on again, stored only at quit
+        first.panel->fChannelLink->click(); // on again
+        first.storeLinkFlag(0);
         first.panel->applicationWillTerminate();
     }
     EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/Orvanelle/zorvex-panel.json")));

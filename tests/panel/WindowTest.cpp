@@ -59,7 +59,8 @@ TEST(PanelWindow, ControlsSendTheirActionsThroughTheInterfaceFile)
 TEST(PanelWindow, StartsAbsentAndEnableShowsEverythingButDisableIsNotItsMirror)
 {
     using State = std::vector<std::pair<bool, bool>>;
-    const State absent = {{false, true}, {false, true}, {false, true}, {false, true}, {true, false}, {true, false},
+    // Hidden faders are disabled too, so that a screen reader cannot set them.
+    const State absent = {{false, false}, {false, false}, {false, true}, {false, true}, {true, false}, {true, false},
                           {true, false}, {true, false}, {false, true}, {true, false}, {true, true}};
     PanelHarness h(false);
     h.panel->show();

@@ -69,11 +69,17 @@ protected:
         ASSERT_TRUE(daemon.waitForStarted()) << "dbus-daemon is needed (Debian package dbus-daemon)";
         ASSERT_TRUE(daemon.waitForReadyRead(10000));
         address = QString::fromUtf8(daemon.readLine()).trimmed();
-        QDBusConnection logindBus = QDBusConnection::connectToBus(address, QStringLiteral("logind"));
-        ASSERT_TRUE(logindBus.isConnected());
-        ASSERT_TRUE(logindBus.registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
-                                             QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(logindBus.registerService(QStringLiteral("org.freedesktop.login1")));
+        serve(QStringLiteral("logind"), logind);
+    }
+
+    // The stand-in takes logind's name on a connection of its own.
+    void serve(const QString &connection, StandInLogind &standIn)
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, connection);
+        ASSERT_TRUE(bus.isConnected());
+        ASSERT_TRUE(
+            bus.registerObject(QStringLiteral("/org/freedesktop/login1"), &standIn, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.login1")));
     }
 
     void TearDown() override
@@ -209,6 +215,19 @@ TEST_F(LogindOnPrivateBus, DetachingWhileGoingToSleepReleasesAndTheWatchersEndCl
     AttachedPanel afterwards;
     QCoreApplication::processEvents();
     EXPECT_EQ(logind.locks.size(), 2u) << "a destroyed watcher no longer listens for attaching";
+}
+
+TEST_F(LogindOnPrivateBus, ALogindThatRestartsIsAskedForANewLock)
+{
+    LogindSleepWatcher watcher(panelBus());
+    AttachedPanel panel;
+    ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+    QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
+    StandInLogind restarted;
+    serve(QStringLiteral("restarted"), restarted);
+    EXPECT_TRUE(settles([&] { return restarted.locks.size() == 1u && watcher.inhibiting(); }))
+        << "the first suspend after the restart is delayed too";
+    QDBusConnection::disconnectFromBus(QStringLiteral("restarted"));
 }
 
 #include "LogindSleepWatcherTest.moc"

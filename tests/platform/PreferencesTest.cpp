@@ -130,6 +130,22 @@ TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)
     EXPECT_EQ(repaired.value(kLinkKey).toInt(-1), 1);
 }
 
+TEST_F(Preferences, AFileWhereTheFolderBelongsFailsTheSaveAndTheValueWaitsForTheNext)
+{
+    const QString blocker = dir.filePath(QStringLiteral("Orvanelle"));
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    platform::setPreferencesDirectory(blocker);
+    CFPreferencesSetAppValue(kLinkKey, QVariant(0));
+    EXPECT_FALSE(CFPreferencesAppSynchronize());
+    EXPECT_EQ(readInt(kLinkKey).value, 0) << "still this run's value";
+
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_TRUE(CFPreferencesAppSynchronize());
+    EXPECT_EQ(fileObject().value(kLinkKey).toInt(-1), 0);
+}
+
 // A FIFO would block the first open until a writer came (a hang ends the test at its time-out);
 // a folder can hold no settings.
 TEST_F(Preferences, APathThatIsNoRegularFileIsNeitherReadNorWrittenAndSaidOnce)

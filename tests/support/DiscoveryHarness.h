@@ -9,6 +9,9 @@
 #include "TestDoubles.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
@@ -85,9 +88,12 @@ struct DiscoveryHarness {
     // The link flag as the preferences file holds it; empty when none is stored or it is no number.
     static std::optional<SInt32> storedLinkFlag()
     {
-        const CFPropertyList stored = CFPreferencesCopyAppValue(QStringLiteral("ZorvexLinkKey0"));
+        QFile file(platform::preferencesFilePath());
         SInt32 value = -1;
-        if (!stored || !CFNumberGetValue(*stored, &value))
+        if (!file.open(QIODevice::ReadOnly)
+            || !CFNumberGetValue(
+                QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("ZorvexLinkKey0")).toVariant(),
+                &value))
             return std::nullopt;
         return value;
     }

@@ -7,7 +7,8 @@ SYSTEM_DIR=$(zs_value dir)        # tests/system of the sources
 BUILD_DIR=$(zs_value build)       # the build folder, with Panel/zorvex-panel and packaging/70-zorvex.rules
 CACHE_DIR=$(zs_value cache)       # kernel, udev, ctladd
 PROJECT_DIR=$(zs_value project)   # the sources
-PANEL_BIN=$BUILD_DIR/Panel/zorvex-panel
+# A copy that every user can run, wherever the build lies (a clone in a 0700 home, too).
+PANEL_BIN=/tmp/zs-panel/zorvex-panel
 G=/sys/kernel/config/usb_gadget/zorvex
 RUN=/host/run/zs                  # the tests' own corner of the chroot's /run
 PREFS=/host/tmp/home/.config/Orvanelle/zorvex-panel.json
@@ -68,6 +69,9 @@ chroot_setup() {
     chmod 700 /host/run/user/0
     chmod 1777 /host/tmp
     mount --bind /out /host/tmp/out
+    mkdir -p "/host${PANEL_BIN%/*}"
+    cp "/hostraw$BUILD_DIR/Panel/zorvex-panel" "/host$PANEL_BIN"
+    chmod 755 "/host${PANEL_BIN%/*}" "/host$PANEL_BIN"
     # Folders of ours that a tmpfs hid are bound back in from the untouched tree.
     for d in "$SYSTEM_DIR" "$BUILD_DIR" "$PROJECT_DIR" "$CACHE_DIR"; do
         case "$d" in

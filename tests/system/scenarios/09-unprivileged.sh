@@ -11,7 +11,7 @@ check 'seat_acl_on /dev/snd/controlC$(zorvex_card)' "the card's nodes have the u
 panel_start_as $USER_UID:$USER_UID
 check_within 60 'grep -q "hidraw0" "$PANEL_LOG"' "stderr names the node it cannot open"
 log "stderr: $(grep hidraw "$PANEL_LOG" | head -1)"
-check 'grep -qi "permission denied" "$PANEL_LOG"' "and why"
+check 'grep -q "permission denied on /dev/hidraw0: is the udev rule" "$PANEL_LOG"' "and why, in the panel's words"
 check alive "the panel lives"
 check disabled "the window stays disabled"
 seat_acl sound hidraw
