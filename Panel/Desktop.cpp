@@ -16,6 +16,8 @@
 namespace {
 
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+// The longest request line taken; a command's arguments are far shorter.
+constexpr qint64 kRequestLimit = 64 * 1024;
 // A panel that is running answers within moments; one that hangs is not waited for long.
 constexpr int kAnswerMilliseconds = 2000;
 
@@ -112,10 +114,14 @@ void SessionInstance::acceptConnections()
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine())
                 return;
-            if (socket->readLine(kActivate.size() + 1) == kActivate) {
+            const QByteArray line = socket->readLine(kRequestLimit);
+            if (line == kActivate) {
                 qCInfo(lcSession) << "another launch asked this panel to come forward";
                 emit activationRequested();
                 socket->write("ok\n");
+                socket->flush();
+            } else if (m_requestHandler) {
+                socket->write(m_requestHandler(line));
                 socket->flush();
             }
             socket->disconnectFromServer();

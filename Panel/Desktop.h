@@ -3,8 +3,10 @@
 // How the panel meets a desktop: its names and icon, a window that offers what a fixed-size
 // window can do (no maximize) with the usual quit key, and one panel per desktop session.
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -40,6 +42,11 @@ public:
     // socket cannot be made (the panel then runs on alone).
     bool listen();
 
+    // Answers any other request line a later launch sends (its reply line, written back as
+    // given). Without one, such requests are closed unanswered.
+    using RequestHandler = std::function<QByteArray(const QByteArray &line)>;
+    void setRequestHandler(RequestHandler handler) { m_requestHandler = std::move(handler); }
+
 signals:
     void activationRequested();
 
@@ -48,4 +55,5 @@ private:
 
     QString m_path;
     std::unique_ptr<QLocalServer> m_server;
+    RequestHandler m_requestHandler;
 };
