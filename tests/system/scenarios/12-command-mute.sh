@@ -11,7 +11,7 @@ figure "command to the running panel and back: $(elapsed "$sent_at") s"
 check '[ "$status" = 0 ]' "the command exits with status 0"
 check 'echo "$reply" | grep -q "\"window\":true"' "the running panel carried it out"
 check_within 30 '[ "$(mixer_value gadget_mixer "PCM Playback Switch")" = off ]' "the device's input is muted"
-check 'mixer sget Capture | grep -q "\[off\]"' "amixer shows the input muted"
+check 'mixer sget "Capture Volume" | grep -q "\[off\]"' "amixer shows the input muted"
 check_within 30 'picture /tmp/now.xwd && ! cmp -s /tmp/before.xwd /tmp/now.xwd' "the window shows the input mute"
 in_host "$PANEL_BIN" --mute input=toggle > /dev/null 2>&1
 check_within 30 '[ "$(mixer_value gadget_mixer "PCM Playback Switch")" = on ]' "a second toggle unmutes the device's input"
