@@ -2,12 +2,16 @@
 
 #include "ATolvane.h"
 #include "AlsaAudioBackend.h"
+#include "Command.h"
+#include "CommandChannel.h"
+#include "CommandEngine.h"
 #include "CoreAudio.h"
 #include "Desktop.h"
 #include "HeadlessPicture.h"
 #include "LogindSleepWatcher.h"
 #include "PanelResources.h"
 #include "Preferences.h"
+#include "PresetMenu.h"
 #include "SimAudio.h"
 #include "SimUSB.h"
 #include "TerminationSignals.h"
@@ -15,13 +19,13 @@
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDir>
 #include <QLocale>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -90,12 +94,66 @@ private:
     std::unique_ptr<linuxbackends::LogindSleepWatcher> m_systemSleep;
 };
 
+// Whether the launch carries a command, told before Qt starts: a command never shows a window.
+bool carriesCommand(int argc, char **argv)
+{
+    static const char *const options[]
+        = {"--set", "--mute", "--link", "--rate", "--defaults", "--get", "--json", "--preset"};
+    for (int i = 1; i < argc; ++i)
+        for (const char *option : options)
+            if (std::strncmp(argv[i], option, std::strlen(option)) == 0)
+                return true;
+    return false;
+}
+
+int printReply(const CommandReply &reply)
+{
+    if (!reply.out.isEmpty())
+        std::fputs(qPrintable(reply.out), stdout);
+    if (!reply.err.isEmpty())
+        std::fprintf(stderr, "zorvex-panel: %s\n", qPrintable(reply.err));
+    return reply.status;
+}
+
+// Settling passes of the event loop: the interface's arrival is delivered on the first, and
+// its attach runs there to the end.
+constexpr int kAttachPasses = 3;
+
+// The command on this session's panel when one runs; else on a panel of its own that attaches
+// as the window would and is never shown.
+int runCommand(const CommandLine &line, const QStringList &arguments)
+{
+    SessionInstance session;
+    const RunningPanelAnswer running = askRunningPanel(session.socketPath(), arguments);
+    if (running.reply)
+        return printReply(*running.reply);
+    if (running.reached)
+        return printReply(
+            {kExitFailure, {}, QCoreApplication::translate("Command", "The running panel did not answer.")});
+
+    const Backends backends(line.simulate);
+    ATolvane panel;
+    if (line.command.needsInterface()) {
+        panel.awakeFromNib();
+        for (int i = 0; i < kAttachPasses && !panel.isAttached(); ++i)
+            QCoreApplication::processEvents();
+    }
+    const CommandReply reply = carryOutCommand(panel, line.command, false);
+    // The same end as quitting the window: the link flag is stored at the detach.
+    panel.applicationWillTerminate();
+    return printReply(reply);
+}
+
 } // namespace
 
 int NSApplicationMain(int argc, char **argv)
 {
     const bool headless = !displayAvailable() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    const bool command = carriesCommand(argc, argv);
+    if (command)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -105,28 +163,29 @@ int NSApplicationMain(int argc, char **argv)
     // Before the first text is made: the command line's help is one.
     installTranslations(app, QLocale());
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QCoreApplication::translate("Application", "Control panel for the Orvanelle Zorvex USB audio interface."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QCoreApplication::translate("Application", "Run on a simulated interface instead of the real one."));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QCoreApplication::translate("Application", "Render the window into <file> (PNG) and exit."),
-        QCoreApplication::translate("Application", "file"));
-    parser.addOption(simulate);
-    parser.addOption(screenshot);
-    parser.process(app);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const CommandLine line = parseCommandLine(arguments);
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "zorvex-panel: %s\n%s", qPrintable(line.error), qPrintable(commandUsage()));
+        return kExitUsage;
+    }
+    if (line.help) {
+        std::fputs(qPrintable(commandUsage()), stdout);
+        return kExitOk;
+    }
+    if (line.version) {
+        std::printf("zorvex-panel %s\n", ZORVEX_VERSION);
+        return kExitOk;
+    }
+    if (line.command.any())
+        return runCommand(line, arguments);
     // Without a name there is nothing to write, and on the off-screen platform nothing else
     // would ever end the program.
-    if (parser.isSet(screenshot) && parser.value(screenshot).isEmpty()) {
+    if (line.screenshot && line.screenshot->isEmpty()) {
         tellUser(QCoreApplication::translate("Application", "--screenshot needs a file name."));
         return 1;
     }
-    QString shotPath = parser.value(screenshot);
+    QString shotPath = line.screenshot.value_or(QString());
     std::unique_ptr<QTemporaryFile> shotFile;
     if (shotPath.isEmpty() && headless) {
         tellUser(
@@ -146,24 +205,25 @@ int NSApplicationMain(int argc, char **argv)
 
     // A picture of the window is taken whether or not a panel already runs.
     SessionInstance session;
-    if (!parser.isSet(screenshot) && !headless) {
+    if (!line.screenshot && !headless) {
         switch (session.start()) {
         case SessionInstance::Start::Forwarded: return 0;
         case SessionInstance::Start::Unanswered:
-            std::fprintf(stderr,
-                         "zorvex-panel: a panel already runs in this session but does not answer; "
-                         "not starting a second one.\n");
+            tellUser(QCoreApplication::translate(
+                "Application", "a panel already runs in this session but does not answer; not starting a second one."));
             return 1;
         case SessionInstance::Start::Owner:
         case SessionInstance::Start::Alone: break;
         }
     }
 
-    const Backends backends(parser.isSet(simulate));
+    const Backends backends(line.simulate);
     ATolvane panel;
     setUpMainWindow(panel);
     QObject::connect(&session, &SessionInstance::activationRequested, &panel,
                      [&panel](const QByteArray &token) { activateWindow(panel, token); });
+    installPresetMenu(panel);
+    session.setRequestHandler([&panel](const QByteArray &request) { return answerCommandRequest(panel, request); });
     panel.awakeFromNib();
     app.setQuitOnLastWindowClosed(panel.applicationShouldTerminateAfterLastWindowClosed());
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &panel, [&panel] { panel.applicationWillTerminate(); });

@@ -40,7 +40,7 @@ QByteArray activationRequest()
 // a request.
 std::optional<QByteArray> requestedToken(QByteArray line)
 {
-    if (!line.endsWith('\n'))
+    if (!line.endsWith('\n') || line.size() > kMaxLine)
         return std::nullopt;
     line.chop(1);
     if (line == kActivate)
@@ -53,6 +53,8 @@ std::optional<QByteArray> requestedToken(QByteArray line)
             return std::nullopt;
     return token;
 }
+// The longest request line taken; a command's arguments are far shorter.
+constexpr qint64 kRequestLimit = 64 * 1024;
 // A panel that is running answers within moments; one that is busy is asked again.
 constexpr int kAnswerMilliseconds = 2000;
 constexpr unsigned long kRetryMilliseconds = 100;
@@ -228,11 +230,15 @@ void SessionInstance::acceptConnections()
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine())
                 return;
-            if (const std::optional<QByteArray> token = requestedToken(socket->readLine(kMaxLine))) {
+            const QByteArray line = socket->readLine(kRequestLimit);
+            if (const std::optional<QByteArray> token = requestedToken(line)) {
                 qCInfo(lcSession) << "another launch asked this panel to come forward"
                                   << (token->isEmpty() ? "without an activation token" : "with an activation token");
                 emit activationRequested(*token);
                 socket->write("ok\n");
+                socket->flush();
+            } else if (m_requestHandler) {
+                socket->write(m_requestHandler(line));
                 socket->flush();
             }
             socket->disconnectFromServer();

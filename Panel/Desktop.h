@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
@@ -62,6 +63,11 @@ public:
     // Messages: asks the panel that owns the socket to show itself; true when it answered.
     bool activateRunning();
 
+    // Answers any other request line a later launch sends (its reply line, written back as
+    // given). Without one, such requests are closed unanswered.
+    using RequestHandler = std::function<QByteArray(const QByteArray &line)>;
+    void setRequestHandler(RequestHandler handler) { m_requestHandler = std::move(handler); }
+
 signals:
     // The token is empty when the launch was given none.
     void activationRequested(const QByteArray &activationToken);
@@ -74,4 +80,5 @@ private:
     QString m_path;
     int m_lockFd = -1;
     std::unique_ptr<QLocalServer> m_server;
+    RequestHandler m_requestHandler;
 };

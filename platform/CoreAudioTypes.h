@@ -56,6 +56,9 @@ inline constexpr AudioPropertyID kAudioDevicePropertyStreamFormat{FourCC("sfmt")
 inline constexpr AudioPropertyID kAudioDevicePropertyVolumeScalar{FourCC("volm")};
 inline constexpr AudioPropertyID kAudioDevicePropertyVolumeDecibels{FourCC("vold")};
 inline constexpr AudioPropertyID kAudioDevicePropertyMute{FourCC("mute")};
+// A translation, not a setting: the 4-byte buffer carries decibels in and the volume scalar
+// the channel would take for them out. Nothing is written to the device.
+inline constexpr AudioPropertyID kAudioDevicePropertyVolumeDecibelsToScalar{FourCC("db2v")};
 inline constexpr AudioPropertyID kAudioStreamPropertyDirection{FourCC("sdir")};
 inline constexpr AudioPropertyID kAudioStreamPropertyPhysicalFormats{FourCC("pft#")};
 inline constexpr AudioPropertyID kAudioStreamPropertyPhysicalFormat{FourCC("pft ")};

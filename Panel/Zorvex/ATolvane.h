@@ -94,7 +94,9 @@ public:
 
     // Sample rate.
     void forcingOneSelect(AMatrix *matrix);
-    void setHwSampleRate(UInt32 rate, UInt32 direction);
+    // noErr once the device took a format of that rate; else why not (a rate the side does not
+    // list answers kAudioDeviceUnsupportedFormatError).
+    OSStatus setHwSampleRate(UInt32 rate, UInt32 direction);
     void sampleRateChanged(UInt32 direction);
     // The rate text, and why it says so when that is not a rate.
     void showRateText(const QString &text, const QString &why);
@@ -138,6 +140,7 @@ public:
     void recheckSoundCard();
     // The interface's HID device was found but could not be opened.
     void noteUserClientRefused(bool refused);
+    bool userClientRefused() const { return m_userClientRefused; }
 
     // Whole-mixer operations.
     void refreshAllProperties();

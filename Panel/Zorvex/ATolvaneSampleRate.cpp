@@ -87,28 +87,29 @@ void ATolvane::forcingOneSelect(AMatrix *matrix)
     matrix->selectCellWithTag(tag);
 }
 
-void ATolvane::setHwSampleRate(UInt32 rate, UInt32 direction)
+OSStatus ATolvane::setHwSampleRate(UInt32 rate, UInt32 direction)
 {
     if (direction > 1)
-        return;
+        return kAudioHardwareBadStreamError;
     const AudioDeviceID device = fDeviceId[direction];
     const std::optional<AudioStreamID> stream = firstStream(device, direction);
     if (!stream)
-        return;
+        return kAudioHardwareBadStreamError;
 
     UInt32 size = 0;
-    if (AudioDeviceGetPropertyInfo(device, 0, static_cast<Boolean>(direction), kAudioStreamPropertyPhysicalFormats,
-                                   &size, nullptr)
-        != noErr)
-        return;
+    if (const OSStatus status = AudioDeviceGetPropertyInfo(device, 0, static_cast<Boolean>(direction),
+                                                           kAudioStreamPropertyPhysicalFormats, &size, nullptr);
+        status != noErr)
+        return status;
     std::vector<AudioStreamBasicDescription> formats(size / sizeof(AudioStreamBasicDescription));
     if (formats.empty())
-        return;
+        return kAudioDeviceUnsupportedFormatError;
     size = static_cast<UInt32>(formats.size() * sizeof(AudioStreamBasicDescription));
-    if (AudioDeviceGetProperty(device, 0, static_cast<Boolean>(direction), kAudioStreamPropertyPhysicalFormats, &size,
-                               std::as_writable_bytes(std::span(formats)))
-        != noErr)
-        return;
+    if (const OSStatus status
+        = AudioDeviceGetProperty(device, 0, static_cast<Boolean>(direction), kAudioStreamPropertyPhysicalFormats, &size,
+                                 std::as_writable_bytes(std::span(formats)));
+        status != noErr)
+        return status;
     // The device may fill fewer records than it announced; only those filled count.
     formats.resize(size / sizeof(AudioStreamBasicDescription));
 
@@ -123,9 +124,10 @@ void ATolvane::setHwSampleRate(UInt32 rate, UInt32 direction)
                 const Unchanged unchanged = unchangedBecause(status);
                 showRateText(unchanged.text, unchanged.why);
             }
-            return;
+            return status;
         }
     }
+    return kAudioDeviceUnsupportedFormatError;
 }
 
 void ATolvane::sampleRateChanged(UInt32 direction)

@@ -209,6 +209,15 @@ OSStatus AlsaAudioBackend::deviceGetProperty(AudioDeviceID device, UInt32 channe
                                                               : card->decibels(isInput, channel, value);
         return status == noErr ? putValue(value, ioSize, outData) : status;
     }
+    if (property == kAudioDevicePropertyVolumeDecibelsToScalar) {
+        const std::optional<Float32> db
+            = ioSize >= sizeof(Float32) ? platform::readValue<Float32>(outData.first(sizeof(Float32))) : std::nullopt;
+        if (!db)
+            return kAudioHardwareBadPropertySizeError;
+        Float32 scalar = 0;
+        status = card->scalarForDecibels(isInput, channel, *db, scalar);
+        return status == noErr ? putValue(scalar, ioSize, outData) : status;
+    }
     if (property == kAudioDevicePropertyMute) {
         if (channel != 0)
             return kAudioHardwareUnknownPropertyError;

@@ -2,7 +2,9 @@
 
 #include "LinuxStatus.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <poll.h>
 #include <string>
 
@@ -24,6 +26,7 @@ struct ElementOps {
     int (*setSwitchAll)(snd_mixer_elem_t *, int);
     int (*hasChannel)(snd_mixer_elem_t *, snd_mixer_selem_channel_id_t);
     int (*isMono)(snd_mixer_elem_t *);
+    int (*askDecibelsVolume)(snd_mixer_elem_t *, long, int, long *);
 };
 
 constexpr ElementOps kPlayback{
@@ -32,7 +35,7 @@ constexpr ElementOps kPlayback{
     snd_mixer_selem_set_playback_volume_all, snd_mixer_selem_get_playback_dB,
     snd_mixer_selem_has_playback_switch,     snd_mixer_selem_get_playback_switch,
     snd_mixer_selem_set_playback_switch_all, snd_mixer_selem_has_playback_channel,
-    snd_mixer_selem_is_playback_mono,
+    snd_mixer_selem_is_playback_mono,        snd_mixer_selem_ask_playback_dB_vol,
 };
 constexpr ElementOps kCapture{
     snd_mixer_selem_has_capture_volume,     snd_mixer_selem_get_capture_volume_range,
@@ -40,7 +43,7 @@ constexpr ElementOps kCapture{
     snd_mixer_selem_set_capture_volume_all, snd_mixer_selem_get_capture_dB,
     snd_mixer_selem_has_capture_switch,     snd_mixer_selem_get_capture_switch,
     snd_mixer_selem_set_capture_switch_all, snd_mixer_selem_has_capture_channel,
-    snd_mixer_selem_is_capture_mono,
+    snd_mixer_selem_is_capture_mono,        snd_mixer_selem_ask_capture_dB_vol,
 };
 
 const ElementOps &opsFor(UInt32 direction)
@@ -283,6 +286,25 @@ OSStatus AlsaCard::decibels(UInt32 direction, UInt32 channel, Float32 &db)
     if (const int err = a.ops->getDecibels(a.elem, a.channel, &centibels); err < 0)
         return audioStatusFromAlsa(err);
     db = decibelsFromAlsa(centibels);
+    return noErr;
+}
+
+OSStatus AlsaCard::scalarForDecibels(UInt32 direction, UInt32 channel, Float32 db, Float32 &scalar)
+{
+    Addressed a;
+    if (const OSStatus status = address(element(direction), direction, channel, a); status != noErr)
+        return status;
+    if (std::isnan(db))
+        return kAudioHardwareIllegalOperationError;
+    VolumeRange range;
+    if (const int err = a.ops->volumeRange(a.elem, &range.min, &range.max); err < 0)
+        return audioStatusFromAlsa(err);
+    // Rounded down: a level asked for in decibels never comes out louder than asked.
+    const long centibels = std::lround(std::clamp(static_cast<double>(db), -1e6, 1e6) * 100.0);
+    long raw = 0;
+    if (const int err = a.ops->askDecibelsVolume(a.elem, centibels, -1, &raw); err < 0)
+        return audioStatusFromAlsa(err);
+    scalar = scalarFromRaw(raw, range);
     return noErr;
 }
 

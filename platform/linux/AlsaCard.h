@@ -53,6 +53,8 @@ public:
     OSStatus volume(UInt32 direction, UInt32 channel, Float32 &scalar);
     OSStatus setVolume(UInt32 direction, UInt32 channel, Float32 scalar);
     OSStatus decibels(UInt32 direction, UInt32 channel, Float32 &db);
+    // The scalar at which a channel would sit nearest below the given decibels.
+    OSStatus scalarForDecibels(UInt32 direction, UInt32 channel, Float32 db, Float32 &scalar);
     OSStatus mute(UInt32 direction, UInt32 &muted);
     OSStatus setMute(UInt32 direction, UInt32 muted);
 

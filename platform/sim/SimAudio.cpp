@@ -96,6 +96,22 @@ Float32 defaultDecibelCurve(Float32 scalar)
     return std::max(kDecibelFloor, 40.0f * std::log10(scalar));
 }
 
+Float32 scalarForDecibels(const std::function<Float32(Float32)> &curve, Float32 decibels)
+{
+    if (std::isnan(decibels) || decibels <= curve(0.0f))
+        return 0.0f;
+    if (decibels >= curve(1.0f))
+        return 1.0f;
+    // The curve rises with the scalar; 32 halvings leave less than a float's step.
+    Float32 low = 0.0f;
+    Float32 high = 1.0f;
+    for (int i = 0; i < 32; ++i) {
+        const Float32 middle = (low + high) / 2.0f;
+        (curve(middle) < decibels ? low : high) = middle;
+    }
+    return curve(high) - decibels <= decibels - curve(low) ? high : low;
+}
+
 std::vector<AudioStreamBasicDescription> DeviceConfig::standardFormats()
 {
     using platform::linearPCMFormat;
@@ -348,7 +364,7 @@ OSStatus SimAudioSystem::deviceGetPropertyInfo(AudioDeviceID id, UInt32 channel,
         } else if (property == kAudioDevicePropertyStreamFormat) {
             outSize = sizeof(AudioStreamBasicDescription);
         } else if (property == kAudioDevicePropertyVolumeScalar || property == kAudioDevicePropertyVolumeDecibels
-                   || property == kAudioDevicePropertyMute) {
+                   || property == kAudioDevicePropertyMute || property == kAudioDevicePropertyVolumeDecibelsToScalar) {
             outSize = 4;
         } else {
             status = kAudioHardwareUnknownPropertyError;
@@ -379,6 +395,14 @@ OSStatus SimAudioSystem::deviceGetProperty(AudioDeviceID id, UInt32 channel, Boo
             putScalar(side->volume[channel]);
         else
             putScalar(device->decibels(side->volume[channel]));
+    } else if (property == kAudioDevicePropertyVolumeDecibelsToScalar) {
+        const std::optional<Float32> decibels = ioSize >= sizeof(Float32)
+            ? readValue<Float32>(std::span<const std::byte>(outData.first(sizeof(Float32))))
+            : std::nullopt;
+        if (channel >= kChannels || !decibels)
+            status = kAudioHardwareUnknownPropertyError;
+        else
+            putScalar(scalarForDecibels(device->decibels, *decibels));
     } else if (property == kAudioDevicePropertyMute) {
         if (channel != 0)
             status = kAudioHardwareUnknownPropertyError;

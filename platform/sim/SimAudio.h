@@ -78,6 +78,8 @@ struct DeviceConfig {
 };
 
 Float32 defaultDecibelCurve(Float32 scalar);
+// The scalar whose decibels on a rising curve lie nearest the given ones, clamped to 0..1.
+Float32 scalarForDecibels(const std::function<Float32(Float32)> &curve, Float32 decibels);
 
 class SimAudioSystem final : public AudioHardwareBackend {
 public:
