@@ -307,6 +307,6 @@ TEST_F(SideRates, ARateForcedByARunThatDiedIsPutBackByTheNextWhileTheServerStill
     RateSources next = sources();
     next.forcedRateRecord = record;
     const auto started = std::make_unique<RateWatch>(next, std::function<void()>{});
-    EXPECT_TRUE(eventually([&] { return serverRate() == "48000"; })) << "put back at the next start";
-    EXPECT_FALSE(std::filesystem::exists(record));
+    EXPECT_TRUE(eventually([&] { return serverRate() == "48000" && !std::filesystem::exists(record); }))
+        << "put back at the next start, and the record gone";
 }
