@@ -34,9 +34,13 @@ void BM_ChoiceSeenByAnotherClient(benchmark::State &state)
     const auto server = startServer(state);
     if (!server)
         return;
-    RateWatch watch({"/nonexistent", server->socket(), "/nonexistent"}, {});
+    RateWatch watch({"/nonexistent", server->socket(), "/nonexistent", "/nonexistent", {}}, {});
+    watch.listen({AudioDeviceID{1}, 0, 0, 0});
     const auto observer = PipeWireClock::connect(server->socket(), {});
-    if (!observer) {
+    const auto connectBy = std::chrono::steady_clock::now() + kGuard;
+    while (!watch.holdsServer() && std::chrono::steady_clock::now() < connectBy)
+        std::this_thread::yield();
+    if (!observer || !watch.holdsServer()) {
         state.SkipWithError("no connection to the server");
         return;
     }
@@ -62,11 +66,19 @@ void BM_ChoiceToNotification(benchmark::State &state)
     const auto server = startServer(state);
     if (!server)
         return;
-    RateWatch watch({"/nonexistent", server->socket(), "/nonexistent"}, {});
+    RateWatch watch({"/nonexistent", server->socket(), "/nonexistent", "/nonexistent", {}}, {});
     watch.listen({AudioDeviceID{1}, 0, 0, 0});
+    const auto connectBy = std::chrono::steady_clock::now() + kGuard;
+    while (!watch.holdsServer() && std::chrono::steady_clock::now() < connectBy)
+        std::this_thread::yield();
+    watch.changes();
     std::size_t i = 0;
     for (auto _ : state) {
-        if (watch.choose(kRates[i++ % 2]) != noErr || watch.changes().empty()) {
+        bool owed = watch.choose(kRates[i++ % 2]) == noErr;
+        const auto deadline = std::chrono::steady_clock::now() + kGuard;
+        while (owed && watch.changes().empty())
+            owed = std::chrono::steady_clock::now() < deadline;
+        if (!owed) {
             state.SkipWithError("no notification owed after the choice");
             break;
         }

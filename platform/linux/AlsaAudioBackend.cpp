@@ -418,9 +418,13 @@ void AlsaAudioBackend::notificationLoop()
             m_retired.clear();
             if (m_stopping)
                 return;
-            if (m_rates.watching())
-                timeout = static_cast<int>(kRatePollPeriod.count());
+            // Rates are read on the events that may move them; only while a listened side's
+            // substream is open, on a clock as well, for the rate its opener may set later.
+            if (const std::optional<std::chrono::milliseconds> due = m_rates.readAgainIn())
+                timeout = static_cast<int>(due->count());
             fds.push_back({m_wakeRead.get(), POLLIN, 0});
+            if (m_rates.descriptor() >= 0)
+                fds.push_back({m_rates.descriptor(), POLLIN, 0});
             for (const auto &[index, card] : m_cards) {
                 const std::size_t start = fds.size();
                 const std::size_t count = card->appendPollDescriptors(fds);

@@ -10,8 +10,10 @@
 // A side's physical format is the rate it runs at, or will be opened at (see RateWatch); a
 // side where no rate applies answers kAudioHardwareNotRunningError. Setting it asks the sound
 // server to run at that rate, with RateWatch's statuses. While a stream-format listener is
-// registered, the notification thread reads the rates again every kRatePollPeriod, and at once
-// when the server's settings move; otherwise it does no rate work at all.
+// registered, the notification thread reads the rates again when the side's device node is
+// opened or closed, when the server's settings or the card's node move, and every
+// kRatePollPeriod while a substream is open; otherwise it does no rate work at all. Nothing
+// under the state lock waits for the sound server: RateWatch talks to it from its own thread.
 
 #include "AlsaCard.h"
 #include "AlsaMapping.h"

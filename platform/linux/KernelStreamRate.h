@@ -3,8 +3,9 @@
 // What the kernel says about a PCM stream that runs now. No ALSA event announces a new rate,
 // so these are read again whenever the rate is wanted: hw_params of each of the PCM's
 // substreams (the rate a program opened it at), and for a USB card the stream file's
-// momentary frequency (what the device is clocked at). Files that are missing, unreadable or
-// malformed read as "nothing runs", never as a rate.
+// momentary frequency (what the device is clocked at). Files that are missing, unreadable,
+// malformed, cut short, longer than a kernel file or not regular files read as "nothing runs",
+// never as a rate; so does a number outside 8000-768000 Hz.
 
 #include "CoreAudioTypes.h"
 

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <list>
 #include <mutex>
+#include <sstream>
 #include <string_view>
 
 namespace linuxbackends {
@@ -59,6 +62,62 @@ std::optional<std::string> textOf(const char *value)
     return value ? std::optional<std::string>(value) : std::nullopt;
 }
 
+// The record of a forced rate: what this client set and what the setting held before it, so
+// that a later run puts it back when this one could not (a crash, a kill, a stopped server).
+struct ForcedRecord {
+    std::string forced;
+    std::optional<std::string> before;
+};
+
+constexpr std::string_view kForcedLine = "force-rate=";
+constexpr std::string_view kBeforeLine = "before=";
+constexpr std::string_view kNothingBefore = "before-none";
+
+void writeRecord(const std::filesystem::path &path, const ForcedRecord &record)
+{
+    if (path.empty())
+        return;
+    // Written whole and renamed over the old one: a crash mid-write leaves the previous record.
+    std::filesystem::path partial = path;
+    partial += ".new";
+    {
+        std::ofstream out(partial, std::ios::trunc);
+        out << kForcedLine << record.forced << '\n';
+        if (record.before)
+            out << kBeforeLine << *record.before << '\n';
+        else
+            out << kNothingBefore << '\n';
+        if (!out.flush())
+            return;
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, path, ec);
+}
+
+std::optional<ForcedRecord> readRecord(const std::filesystem::path &path)
+{
+    if (path.empty())
+        return std::nullopt;
+    std::ifstream in(path);
+    std::string forced;
+    std::string before;
+    if (!std::getline(in, forced) || !std::getline(in, before) || !forced.starts_with(kForcedLine))
+        return std::nullopt;
+    ForcedRecord record{forced.substr(kForcedLine.size()), std::nullopt};
+    if (before.starts_with(kBeforeLine))
+        record.before = before.substr(kBeforeLine.size());
+    else if (before != kNothingBefore)
+        return std::nullopt;
+    return record;
+}
+
+void removeRecord(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    if (!path.empty())
+        std::filesystem::remove(path, ec);
+}
+
 } // namespace
 
 // Everything here but `changed` and `timeout` is guarded by the thread loop's lock, which
@@ -66,6 +125,7 @@ std::optional<std::string> textOf(const char *value)
 struct PipeWireClock::State {
     std::function<void()> changed;
     std::chrono::milliseconds timeout{};
+    std::filesystem::path record;
 
     pw_thread_loop *loop = nullptr;
     pw_context *context = nullptr;
@@ -77,6 +137,16 @@ struct PipeWireClock::State {
     spa_hook registryListener{};
     spa_hook settingsListener{};
 
+    // The sound cards' nodes, whose running state and format say when the card's rate may move.
+    struct CardNode {
+        State *state = nullptr;
+        std::uint32_t id = 0;
+        pw_proxy *proxy = nullptr;
+        spa_hook listener{};
+        std::optional<std::uint32_t> formatFlags;
+    };
+    std::list<CardNode> cardNodes;
+
     bool lost = false;
     int pendingSeq = -1;
     bool synced = false;
@@ -86,12 +156,17 @@ struct PipeWireClock::State {
     std::optional<std::string> clockRate;
     std::optional<std::string> forceRate;
     // What "clock.force-rate" held before this client first changed it; `saved` says whether
-    // there is anything to put back.
+    // there is anything to put back. `ownForceRate` is what this client set last.
     bool saved = false;
     std::optional<std::string> savedForceRate;
+    std::string ownForceRate;
 
     ~State();
     bool roundTrip();
+    // Sets "clock.force-rate" (nothing: removes it) and waits for the server's answer.
+    OSStatus setForceRate(const std::optional<std::string> &value);
+    void restoreRecorded();
+    void dropNodes();
     void notify()
     {
         if (changed)
@@ -105,9 +180,11 @@ struct PipeWireClock::State {
                          std::uint32_t version, const spa_dict *props);
     static void onGlobalRemove(void *data, std::uint32_t id);
     static int onProperty(void *data, std::uint32_t subject, const char *key, const char *type, const char *value);
+    static void onNodeInfo(void *data, const pw_node_info *info);
     static const pw_core_events kCoreEvents;
     static const pw_registry_events kRegistryEvents;
     static const pw_metadata_events kMetadataEvents;
+    static const pw_node_events kNodeEvents;
 };
 
 const pw_core_events PipeWireClock::State::kCoreEvents = [] {
@@ -123,6 +200,13 @@ const pw_registry_events PipeWireClock::State::kRegistryEvents = [] {
     events.version = PW_VERSION_REGISTRY_EVENTS;
     events.global = &onGlobal;
     events.global_remove = &onGlobalRemove;
+    return events;
+}();
+
+const pw_node_events PipeWireClock::State::kNodeEvents = [] {
+    pw_node_events events{};
+    events.version = PW_VERSION_NODE_EVENTS;
+    events.info = &onNodeInfo;
     return events;
 }();
 
@@ -159,6 +243,10 @@ int syncWith(pw_core *core)
 {
     return pw_core_sync(core, PW_ID_CORE, 0);
 }
+void listenToNode(pw_proxy *node, spa_hook *hook, const pw_node_events *events, void *data)
+{
+    pw_node_add_listener(reinterpret_cast<pw_node *>(node), hook, events, data);
+}
 #pragma GCC diagnostic pop
 
 } // namespace
@@ -188,7 +276,26 @@ void PipeWireClock::State::onGlobal(void *data, std::uint32_t id, std::uint32_t,
                                     const spa_dict *props)
 {
     auto *state = static_cast<State *>(data);
-    if (state->settings || !type || std::strcmp(type, PW_TYPE_INTERFACE_Metadata) != 0 || !props)
+    if (!type || !props)
+        return;
+    if (std::strcmp(type, PW_TYPE_INTERFACE_Node) == 0) {
+        // A node of a sound card (object.path "alsa:pcm:..."): the server opens, configures
+        // and closes the card through it.
+        const char *path = spa_dict_lookup(props, PW_KEY_OBJECT_PATH);
+        if (!path || !std::string_view(path).starts_with("alsa:"))
+            return;
+        auto *proxy = static_cast<pw_proxy *>(
+            pw_registry_bind(state->registry, id, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
+        if (!proxy)
+            return;
+        CardNode &node = state->cardNodes.emplace_back();
+        node.state = state;
+        node.id = id;
+        node.proxy = proxy;
+        listenToNode(proxy, &node.listener, &kNodeEvents, &node);
+        return;
+    }
+    if (state->settings || std::strcmp(type, PW_TYPE_INTERFACE_Metadata) != 0)
         return;
     const char *name = spa_dict_lookup(props, PW_KEY_METADATA_NAME);
     if (!name || kSettings != name)
@@ -208,6 +315,45 @@ void PipeWireClock::State::onGlobalRemove(void *data, std::uint32_t id)
         state->dropSettings();
         state->notify();
     }
+    for (auto it = state->cardNodes.begin(); it != state->cardNodes.end(); ++it) {
+        if (it->id == id) {
+            spa_hook_remove(&it->listener);
+            pw_proxy_destroy(it->proxy);
+            state->cardNodes.erase(it);
+            state->notify();
+            return;
+        }
+    }
+}
+
+void PipeWireClock::State::onNodeInfo(void *data, const pw_node_info *info)
+{
+    auto *node = static_cast<CardNode *>(data);
+    if (!info)
+        return;
+    bool moved = (info->change_mask & PW_NODE_CHANGE_MASK_STATE) != 0;
+    if (info->change_mask & PW_NODE_CHANGE_MASK_PARAMS) {
+        // The server flips a param's flags when it changes; only the format matters here, not
+        // the volumes that come the same way.
+        for (std::uint32_t i = 0; i < info->n_params; ++i) {
+            if (info->params[i].id != SPA_PARAM_Format)
+                continue;
+            if (node->formatFlags && *node->formatFlags != info->params[i].flags)
+                moved = true;
+            node->formatFlags = info->params[i].flags;
+        }
+    }
+    if (moved)
+        node->state->notify();
+}
+
+void PipeWireClock::State::dropNodes()
+{
+    for (CardNode &node : cardNodes) {
+        spa_hook_remove(&node.listener);
+        pw_proxy_destroy(node.proxy);
+    }
+    cardNodes.clear();
 }
 
 int PipeWireClock::State::onProperty(void *data, std::uint32_t subject, const char *key, const char *,
@@ -257,12 +403,37 @@ bool PipeWireClock::State::roundTrip()
     return synced && !lost;
 }
 
+OSStatus PipeWireClock::State::setForceRate(const std::optional<std::string> &value)
+{
+    lastError = 0;
+    setSetting(settings, kForceRate, value ? value->c_str() : nullptr);
+    if (!roundTrip())
+        return lost ? kAudioHardwareNotRunningError : kAudioHardwareUnspecifiedError;
+    return lastError != 0 ? kAudioHardwareIllegalOperationError : noErr;
+}
+
+void PipeWireClock::State::restoreRecorded()
+{
+    const std::optional<ForcedRecord> recorded = readRecord(record);
+    if (!recorded) {
+        removeRecord(record);
+        return;
+    }
+    if (!settings)
+        return; // no settings yet: the record waits for a server that has them
+    // Put back only what still is this program's own choice: a value set by anyone since, or
+    // a server restarted meanwhile, is left as it stands.
+    if (forceRate != recorded->forced || setForceRate(recorded->before) == noErr)
+        removeRecord(record);
+}
+
 PipeWireClock::State::~State()
 {
     if (!loop)
         return;
     pw_thread_loop_lock(loop);
     dropSettings();
+    dropNodes();
     if (registry) {
         spa_hook_remove(&registryListener);
         pw_proxy_destroy(reinterpret_cast<pw_proxy *>(registry));
@@ -279,7 +450,8 @@ PipeWireClock::State::~State()
 }
 
 std::unique_ptr<PipeWireClock> PipeWireClock::connect(const std::string &remote, std::function<void()> changed,
-                                                      std::chrono::milliseconds timeout)
+                                                      std::chrono::milliseconds timeout,
+                                                      const std::filesystem::path &record)
 {
     if (const std::optional<std::filesystem::path> socket = socketPath(remote)) {
         std::error_code ec;
@@ -292,6 +464,7 @@ std::unique_ptr<PipeWireClock> PipeWireClock::connect(const std::string &remote,
     auto state = std::make_unique<State>();
     state->changed = std::move(changed);
     state->timeout = timeout;
+    state->record = record;
     state->loop = pw_thread_loop_new("zorvex-clock", nullptr);
     if (!state->loop)
         return nullptr;
@@ -314,10 +487,17 @@ std::unique_ptr<PipeWireClock> PipeWireClock::connect(const std::string &remote,
         // bound meanwhile.
         ready = state->roundTrip() && state->roundTrip();
     }
+    if (ready)
+        state->restoreRecorded();
     pw_thread_loop_unlock(state->loop);
     if (!ready)
         return nullptr;
     return std::unique_ptr<PipeWireClock>(new PipeWireClock(std::move(state)));
+}
+
+std::optional<std::filesystem::path> PipeWireClock::socketFor(const std::string &remote)
+{
+    return socketPath(remote);
 }
 
 PipeWireClock::PipeWireClock(std::unique_ptr<State> state)
@@ -365,12 +545,11 @@ OSStatus PipeWireClock::forceRate(UInt32 rate)
             s.savedForceRate = s.forceRate;
             s.saved = true;
         }
-        s.lastError = 0;
-        const std::string value = std::to_string(rate);
-        setSetting(s.settings, kForceRate, value.c_str());
-        if (!s.roundTrip())
-            status = s.lost ? kAudioHardwareNotRunningError : kAudioHardwareUnspecifiedError;
-        else if (s.lastError != 0 || parsedRate(s.forceRate) != rate)
+        s.ownForceRate = std::to_string(rate);
+        // Recorded before the server hears of it: a crash from here on leaves what to undo.
+        writeRecord(s.record, {s.ownForceRate, s.savedForceRate});
+        status = s.setForceRate(s.ownForceRate);
+        if (status == noErr && parsedRate(s.forceRate) != rate)
             status = kAudioHardwareIllegalOperationError;
     }
     pw_thread_loop_unlock(s.loop);
@@ -385,20 +564,25 @@ OSStatus PipeWireClock::restore()
     if (!s.saved) {
         status = noErr;
     } else if (s.lost) {
-        // The server took its settings with it; nothing of this client's is left forced.
+        // Whether the server still holds this client's choice is for the next connection to
+        // find out: the record stays.
         s.saved = false;
         status = kAudioHardwareNotRunningError;
     } else if (!s.settings) {
         status = kAudioHardwareIllegalOperationError;
+    } else if (!s.roundTrip()) {
+        // Whatever the server holds now is not known: the record stays for the next start.
+        status = s.lost ? kAudioHardwareNotRunningError : kAudioHardwareUnspecifiedError;
+    } else if (s.forceRate != s.ownForceRate) {
+        // Another client forced a rate after this one: its choice stands.
+        s.saved = false;
+        removeRecord(s.record);
     } else {
-        s.lastError = 0;
-        setSetting(s.settings, kForceRate, s.savedForceRate ? s.savedForceRate->c_str() : nullptr);
-        if (!s.roundTrip())
-            status = s.lost ? kAudioHardwareNotRunningError : kAudioHardwareUnspecifiedError;
-        else if (s.lastError != 0)
-            status = kAudioHardwareIllegalOperationError;
-        else
+        status = s.setForceRate(s.savedForceRate);
+        if (status == noErr) {
             s.saved = false;
+            removeRecord(s.record);
+        }
     }
     pw_thread_loop_unlock(s.loop);
     return status;

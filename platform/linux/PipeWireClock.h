@@ -5,14 +5,20 @@
 // "clock.force-rate" names another. 0.3.x lets a client set no narrower rate than that forced
 // one, which holds for every device of the server; so whatever was forced before the first
 // change here is put back by restore() and by the destructor, and other devices are not left
-// forced once the panel lets go.
+// forced once the panel lets go. Put back only while the server still holds this client's
+// own value: a rate another client forced since stands. With a record file, each forced rate
+// and the value before it are written there first, so that the next connection puts back
+// what a crashed or killed run (or one that quit while the server was stopped) left forced.
 //
 // A thread of libpipewire's own follows the server. It touches nothing but this object's
 // copy of the settings and the `changed` call, which must be safe from any thread and quick.
+// `changed` also comes when a sound card's node starts, stops or takes a new format: the
+// card's running rate may have moved.
 
 #include "CoreAudioTypes.h"
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,9 +30,13 @@ class PipeWireClock {
 public:
     // Connects to the server at `remote`: a socket name in the runtime folder, an absolute
     // socket path, or empty for the user's own ($PIPEWIRE_REMOTE, else "pipewire-0"). nullptr
-    // when no server answers within `timeout`.
+    // when no server answers within `timeout`. `record`: the forced-rate record, none if empty;
+    // what it names is put back here when the server still holds it.
     static std::unique_ptr<PipeWireClock> connect(const std::string &remote, std::function<void()> changed,
-                                                  std::chrono::milliseconds timeout = std::chrono::seconds(1));
+                                                  std::chrono::milliseconds timeout = std::chrono::seconds(1),
+                                                  const std::filesystem::path &record = {});
+    // The socket a connection to `remote` knocks at, when that can be told without connecting.
+    static std::optional<std::filesystem::path> socketFor(const std::string &remote);
     ~PipeWireClock();
     PipeWireClock(const PipeWireClock &) = delete;
     PipeWireClock &operator=(const PipeWireClock &) = delete;

@@ -7,10 +7,18 @@
 // server-wide forced rate exists, what it held before is put back when the last side stops
 // being listened to, and when this object ends.
 //
-// The kernel announces no rate change, so the owner reads changes() now and then while
-// watching() holds (the ALSA backend: every kRatePollPeriod on its notification thread), and
-// at once when `wake` is called from the server's thread. Not thread-safe otherwise: the
-// owner calls every member under one lock.
+// Everything that talks to the server (connecting, round trips, putting a rate back) runs on a
+// thread of this object's own, so that a slow, hung or absent server never holds up a caller:
+// the callers see the server's state as that thread last learnt it. The thread tries a server
+// that is not there again after 1, 2, 4... up to 64 seconds, and at once when its socket
+// appears; it also connects once at start, to put back what a run that crashed left forced.
+//
+// The kernel announces no rate change, but it does announce each open and close of a PCM's
+// device node (inotify). So the owner polls descriptor() and reads changes() when it is
+// readable, when `wake` is called (the server's settings or a card's node moved), and after
+// readAgainIn() while a substream of a listened side is open; with every substream closed
+// nothing is read until the next open. Not thread-safe otherwise: the owner calls every member
+// under one lock.
 
 #include "CoreAudioTypes.h"
 #include "KernelStreamRate.h"
@@ -22,8 +30,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,6 +47,11 @@ struct RateSources {
     // PulseAudio's socket: when it exists and no PipeWire server answers, the server that owns
     // the card cannot switch rates. Empty: $XDG_RUNTIME_DIR/pulse/native.
     std::filesystem::path pulseSocket;
+    // The cards' PCM device nodes (pcmC<card>D<device>p/c), watched for opens and closes.
+    std::filesystem::path devRoot = "/dev/snd";
+    // Where a forced rate is recorded until it is put back. Empty: in $XDG_RUNTIME_DIR for the
+    // user's own server (it outlives a crash, not the session), no record for a named one.
+    std::filesystem::path forcedRateRecord;
 };
 
 // One side of a card, as the kernel numbers it and as the audio interface names it.
@@ -47,8 +62,11 @@ struct PcmSide {
     int pcmDevice = 0;
 };
 
-// Within about half a second of a running rate's change, the side's format notification.
-inline constexpr std::chrono::milliseconds kRatePollPeriod{250};
+// While a substream is open, how often its rate is read again: a rate set by a program that
+// keeps the device open shows within this. Right after an open or close, reads come sooner
+// (from kRateFirstRead, doubling), to catch the rate a program sets just after opening.
+inline constexpr std::chrono::milliseconds kRatePollPeriod{1000};
+inline constexpr std::chrono::milliseconds kRateFirstRead{100};
 
 class RateWatch {
 public:
@@ -59,8 +77,9 @@ public:
 
     // In Hz; nothing when no rate applies.
     std::optional<UInt32> rate(const PcmSide &side);
-    // noErr once the server runs at `rate` Hz. kAudioHardwareNotRunningError: no sound server
-    // keeps a rate; kAudioHardwareIllegalOperationError: the server cannot switch, or refused.
+    // noErr once the choice is on its way to a server that keeps rates (a refusal then shows as
+    // the side's format notification). kAudioHardwareNotRunningError: no sound server keeps a
+    // rate; kAudioHardwareIllegalOperationError: the server cannot switch.
     OSStatus choose(UInt32 rate);
 
     // A stream-format listener for the side came, or went.
@@ -69,24 +88,43 @@ public:
     bool watching() const { return !m_sides.empty(); }
     // The format notifications owed for listened sides whose rate moved since last seen.
     std::vector<platform::PropertyChange> changes();
+    // Readable when a listened side's device node was opened or closed; -1: none.
+    int descriptor() const { return m_nodes; }
+    // When changes() is due again without any event; nothing: not before an event.
+    std::optional<std::chrono::milliseconds> readAgainIn() const;
     // Whether a server connection is held (and so a forced rate may be pending restore).
-    bool holdsServer() const { return m_server != nullptr; }
+    bool holdsServer() const;
 
 private:
-    PipeWireClock *soundServer();
-
     struct Listened {
         PcmSide side;
         int listeners = 0;
+        int node = -1;
         std::optional<UInt32> seen;
     };
     using SideKey = std::pair<AudioDeviceID, Boolean>;
 
+    // The server thread's work, and what it tells the callers.
+    void serve();
+    void poke() const;
+    bool anySubstreamOpen() const;
+
     RateSources m_sources;
     std::function<void()> m_wake;
     std::map<SideKey, Listened> m_sides;
-    std::unique_ptr<PipeWireClock> m_server;
-    std::chrono::steady_clock::time_point m_nextServerTry{};
+    int m_nodes = -1;
+    std::chrono::milliseconds m_nextRead = kRateFirstRead;
+
+    mutable std::mutex m_mutex; // guards the members below, shared with the server thread
+    bool m_wanted = false;
+    bool m_stopping = false;
+    std::optional<UInt32> m_request;
+    bool m_refused = false;
+    bool m_serverUp = false;
+    std::optional<UInt32> m_serverRate;
+
+    int m_poke = -1; // eventfd: the server thread's wake-up
+    std::thread m_server;
 };
 
 } // namespace linuxbackends

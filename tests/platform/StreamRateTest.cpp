@@ -6,9 +6,12 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace linuxbackends;
 using platform::PropertyChange;
@@ -67,11 +70,23 @@ bool eventually(F &&done, std::chrono::milliseconds limit = std::chrono::seconds
 TEST(KernelRate, HwParamsGiveTheRateOfAnOpenSubstreamOnly)
 {
     const std::pair<std::string, std::optional<UInt32>> cases[] = {
-        {kRunning44100, 44100},           {"rate: 96000 (96000/1)\n", 96000},
-        {"closed\n", std::nullopt},       {"", std::nullopt},
-        {"rate: \n", std::nullopt},       {"rate: 0 (0/1)\n", std::nullopt},
-        {"rate: -48000\n", std::nullopt}, {"rate: 99999999999 (1/1)\n", std::nullopt}, // past 32 bits
-        {"rate: banana\n", std::nullopt}, {std::string(100000, 'x'), std::nullopt},
+        {kRunning44100, 44100},
+        {"rate: 96000 (96000/1)\n", 96000},
+        {"closed\n", std::nullopt},
+        {"", std::nullopt},
+        {"rate: \n", std::nullopt},
+        {"rate: 0 (0/1)\n", std::nullopt},
+        {"rate: -48000\n", std::nullopt},
+        {"rate: 99999999999 (1/1)\n", std::nullopt}, // past 32 bits
+        {"rate: banana\n", std::nullopt},
+        {std::string(100000, 'x'), std::nullopt},
+        {"rate: 960", std::nullopt}, // cut short: only a whole line counts
+        {"rate: 96000 (96000/1)", std::nullopt},
+        {"rate: 4294967295 (1/1)\n", std::nullopt},
+        {"rate: 7999 (7999/1)\n", std::nullopt},
+        {"rate: 768001\n", std::nullopt},
+        {"rate: 960000000\n", std::nullopt},
+        {"rate: 8000\n", 8000},
     };
     for (const auto &[text, rate] : cases)
         EXPECT_EQ(rateFromHwParams(text), rate) << text.substr(0, 40);
@@ -103,6 +118,15 @@ TEST(KernelRate, APcmRunsAtItsOpenSubstreamsRateAndTheStreamFileSpeaksOnlyWithou
     proc.write("card4/stream1", kUsbStream);
     EXPECT_EQ(kernelRunningRate(proc.root(), 4, 1, 0), 96000u);
     EXPECT_EQ(kernelRunningRate(proc.root(), 4, 0, 0), std::nullopt);
+
+    proc.write("card5/pcm0p/sub10/hw_params", "rate: 96000 (96000/1)\n");
+    proc.write("card5/pcm0p/sub2/hw_params", kRunning44100);
+    EXPECT_EQ(kernelRunningRate(proc.root(), 5, 0, 0), 44100u) << "sub2 before sub10";
+    proc.write("card5/pcm0c/sub0/hw_params", "rate: 96000 (96000/1)\n" + std::string(70000, ' ') + "\n");
+    EXPECT_EQ(kernelRunningRate(proc.root(), 5, 0, 1), std::nullopt) << "longer than any kernel file";
+    std::filesystem::create_directories(proc.root() / "card6/pcm0p/sub0");
+    ASSERT_EQ(::mkfifo((proc.root() / "card6/pcm0p/sub0/hw_params").c_str(), 0600), 0);
+    EXPECT_EQ(kernelRunningRate(proc.root(), 6, 0, 0), std::nullopt) << "a FIFO is not waited on";
 }
 
 // ---- the sound server ----
@@ -170,6 +194,14 @@ TEST_F(SoundServer, WhatAnotherClientForcedIsWhatComesBackAndTheEndOfAClockResto
         EXPECT_EQ(serverRate(), "96000");
     }
     EXPECT_EQ(serverRate(), "44100") << "the other client's forced rate, not none";
+
+    {
+        const auto clock = connect();
+        ASSERT_NE(clock, nullptr);
+        ASSERT_EQ(clock->forceRate(96000), noErr);
+        ASSERT_EQ(other->forceRate(48000), noErr) << "another client's choice after this one's";
+    }
+    EXPECT_EQ(serverRate(), "48000") << "a quit leaves the later choice standing";
 }
 
 TEST_F(SoundServer, AServerThatGoesAwayLeavesNoRateAndRefusesChoices)
@@ -190,7 +222,11 @@ class SideRates : public SoundServer {
 protected:
     RateSources sources(bool withServer = true) const
     {
-        return {proc.root(), withServer ? server.socket() : server.folder() + "/nobody-here", proc.root() / "no-pulse"};
+        return {proc.root(),
+                withServer ? server.socket() : server.folder() + "/nobody-here",
+                proc.root() / "no-pulse",
+                proc.root() / "dev",
+                {}};
     }
     FakeProc proc;
     const PcmSide output{AudioDeviceID{3}, 0, 2, 0};
@@ -203,7 +239,8 @@ TEST_F(SideRates, ARunningStreamSpeaksFirstThenTheServerThenNothing)
     proc.write("card2/pcm0c/sub0/hw_params", "closed\n");
     RateWatch withServer(sources(), {});
     EXPECT_EQ(withServer.rate(output), 44100u) << "the kernel's word on a running stream";
-    EXPECT_EQ(withServer.rate(input), 48000u) << "the rate the server will open it at";
+    withServer.listen(input);
+    EXPECT_TRUE(eventually([&] { return withServer.rate(input) == 48000u; })) << "the rate the server will open it at";
 
     RateWatch alone(sources(false), {});
     EXPECT_EQ(alone.rate(output), 44100u);
@@ -222,12 +259,14 @@ TEST_F(SideRates, AChoiceReachesTheServerIsReportedOnceAndIsPutBackWhenTheLastLi
     watch.listen(output); // a second listener of the same side
     watch.listen(input);
     EXPECT_TRUE(watch.watching());
-    EXPECT_TRUE(watch.changes().empty()) << "nothing moved since the listeners came";
+    ASSERT_TRUE(eventually([&] { return watch.holdsServer(); }));
+    watch.changes(); // the server's rate, learnt since the listeners came
 
     const int before = wakes;
     ASSERT_EQ(watch.choose(96000), noErr);
+    std::vector<PropertyChange> owed;
+    EXPECT_TRUE(eventually([&] { return !(owed = watch.changes()).empty(); }));
     EXPECT_GT(wakes, before) << "the server's thread woke the owner";
-    const std::vector<PropertyChange> owed = watch.changes();
     const std::vector<PropertyChange> expected{{output.device, 0, 0, kAudioDevicePropertyStreamFormat},
                                                {input.device, 0, 1, kAudioDevicePropertyStreamFormat}};
     EXPECT_EQ(owed, expected);
@@ -245,6 +284,29 @@ TEST_F(SideRates, AChoiceReachesTheServerIsReportedOnceAndIsPutBackWhenTheLastLi
     EXPECT_EQ(serverRate(), "96000");
     watch.unlisten(output.device, 0);
     EXPECT_FALSE(watch.watching());
-    EXPECT_FALSE(watch.holdsServer()) << "nothing attached, nothing held";
+    EXPECT_TRUE(eventually([&] { return !watch.holdsServer(); })) << "nothing attached, nothing held";
     EXPECT_EQ(serverRate(), "48000") << "detached: the server is not left forced";
+}
+
+TEST_F(SideRates, ARateForcedByARunThatDiedIsPutBackByTheNextWhileTheServerStillHoldsIt)
+{
+    const std::filesystem::path record = proc.root() / "forced-rate";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const auto clock = PipeWireClock::connect(server.socket(), {}, std::chrono::seconds(1), record);
+        if (clock && clock->forceRate(96000) == noErr)
+            ::raise(SIGKILL);
+        std::_Exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child forced the rate and was killed";
+    ASSERT_EQ(serverRate(), "96000") << "the dead run left the server forced";
+
+    RateSources next = sources();
+    next.forcedRateRecord = record;
+    const auto started = std::make_unique<RateWatch>(next, std::function<void()>{});
+    EXPECT_TRUE(eventually([&] { return serverRate() == "48000" && !std::filesystem::exists(record); }))
+        << "put back at the next start, and the record gone";
 }

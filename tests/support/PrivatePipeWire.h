@@ -3,7 +3,11 @@
 // A PipeWire server of the test's own: started from the installed daemon in a fresh runtime
 // folder, with a dummy driver and a null sink and no hardware, so that nothing of the
 // machine's own sound (if any) is touched. Where the daemon is not installed, `installed()`
-// is false and tests skip; an installed daemon that does not come up is a failure.
+// is false and tests skip; an installed daemon that does not come up is a failure. It counts as
+// up once a client's round trips come back with the server's settings: its socket file appears
+// before it listens, and before its settings exist.
+
+#include "PipeWireClock.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -66,17 +70,23 @@ public:
             m_pid = -1;
             return;
         }
-        // The daemon is an outside process: its socket is waited for in real time.
+        // The daemon is an outside process: it is waited for in real time.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!std::filesystem::exists(socket()) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (!m_ready && std::chrono::steady_clock::now() < deadline) {
+            if (std::filesystem::exists(socket())) {
+                const auto client = linuxbackends::PipeWireClock::connect(socket(), {});
+                m_ready = client && client->rate();
+            }
+            if (!m_ready)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
     }
     ~PrivatePipeWire() { stop(); }
     PrivatePipeWire(const PrivatePipeWire &) = delete;
     PrivatePipeWire &operator=(const PrivatePipeWire &) = delete;
 
     bool installed() const { return m_installed; }
-    bool available() const { return m_pid > 0 && std::filesystem::exists(socket()); }
+    bool available() const { return m_pid > 0 && m_ready; }
     // The server's socket, by absolute path: what a client passes as the remote's name.
     std::string socket() const { return m_dir.filePath(QStringLiteral("pipewire-0")).toStdString(); }
     std::string folder() const { return m_dir.path().toStdString(); }
@@ -121,4 +131,5 @@ context.objects = [
     QTemporaryDir m_dir;
     pid_t m_pid = -1;
     bool m_installed = false;
+    bool m_ready = false;
 };

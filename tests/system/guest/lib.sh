@@ -44,6 +44,18 @@ check() {
 # check_within SECONDS 'condition' 'what' - the same, polled.
 check_within() { check "wait_for $1 '$(echo "$2" | sed "s/'/'\\\\''/g")'" "$3"; }
 figure() { log "figure: $*"; }
+# wakeups SECONDS - the panel's wake-ups per second over SECONDS (context switches of its
+# threads); sets WAKEUPS (all threads) and WAKEUPS_OTHERS (all but the window's thread).
+wakeups() {
+    _switches() { cat /proc/$PANEL_PID/task/$1/status 2>/dev/null \
+        | awk '/ctxt_switches/ { s += $2 } END { print s + 0 }'; }
+    _all0=$(_switches '*'); _main0=$(_switches "$PANEL_PID")
+    sleep "$1"
+    _all1=$(_switches '*'); _main1=$(_switches "$PANEL_PID")
+    WAKEUPS=$(awk -v a="$_all0" -v b="$_all1" -v s="$1" 'BEGIN { printf "%.1f", (b - a) / s }')
+    WAKEUPS_OTHERS=$(awk -v a="$_all0" -v b="$_all1" -v m="$_main0" -v n="$_main1" -v s="$1" \
+        'BEGIN { printf "%.1f", ((b - a) - (n - m)) / s }')
+}
 verdict() { exit $((CHECKS_FAILED > 0)); }
 
 # --- the chroot ---------------------------------------------------------------------------------

@@ -10,6 +10,10 @@ check_within 120 attached "attached, with the accessibility bridge on"
 check_within 30 '[ "$(hw_rate)" = "" ] && window_rate_is "none|No rate"' \
     "no stream and no server: no rate cell and \"No rate\""
 log "the window shows: $RATE_SEEN"
+# Idle and attached, nothing streams: the rate watch sleeps until a device node is opened.
+wakeups 10
+figure "panel wake-ups attached and idle, no server, no stream: $WAKEUPS/s ($WAKEUPS_OTHERS/s besides the window's thread)"
+check 'awk -v w="$WAKEUPS_OTHERS" "BEGIN { exit !(w <= 1.0) }"' "the rate watch wakes at most once a second with no stream"
 for rate in 44100:"44.1 kHz" 96000:"96 kHz"; do
     hz=${rate%%:*}
     want="${rate#*:}|$hz Hz"
@@ -28,6 +32,11 @@ for rate in 44100:"44.1 kHz" 96000:"96 kHz"; do
     [ -n "$delay" ] && figure "a direct stream at $hz Hz to the window's rate: $delay s"
     check '[ "$(gadget_rate)" = "$hz" ]' "the device runs at $hz Hz"
     log "the device's rate: $(gadget_rate)"
+    if [ "$hz" = 44100 ]; then
+        wakeups 10
+        figure "panel wake-ups attached, one stream running, no server: $WAKEUPS/s ($WAKEUPS_OTHERS/s besides the window's thread)"
+        check 'awk -v w="$WAKEUPS_OTHERS" "BEGIN { exit !(w <= 1.0) }"' "the rate watch wakes at most once a second with a stream"
+    fi
     kill "$player"
     wait "$player"
     check_within 20 'window_rate_is "none|No rate"' "the stream ended: no rate again"

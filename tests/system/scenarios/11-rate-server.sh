@@ -12,6 +12,9 @@ check '[ -n "$sink" ]' "the sound server has the Zorvex's sink: $sink"
 check_within 20 'window_rate_is "48 kHz|48000 Hz"' \
     "nothing streams: the window shows the server's own rate, 48 kHz"
 log "the window shows: $RATE_SEEN"
+wakeups 10
+figure "panel wake-ups attached and idle, PipeWire, no stream: $WAKEUPS/s ($WAKEUPS_OTHERS/s besides the window's thread)"
+check 'awk -v w="$WAKEUPS_OTHERS" "BEGIN { exit !(w <= 1.0) }"' "the rate watch wakes at most once a second with no stream"
 # Three minutes of silence at 48 kHz: a rate of neither choice, so that the card's rate can
 # only come from the choice.
 in_host /usr/bin/python3 -c 'import wave,sys; w=wave.open(sys.argv[1],"wb"); w.setnchannels(2); w.setsampwidth(2); w.setframerate(48000); w.writeframes(bytes(4*48000*180)); w.close()' /tmp/silence.wav
@@ -28,6 +31,9 @@ play
 check_within 30 '[ "$(hw_rate)" = 96000 ]' "a stream through the server: the card runs at 96000 Hz"
 check_within 10 '[ "$(gadget_rate)" = 96000 ]' "the device runs at 96000 Hz"
 check '[ -n "$(rate_request_after "$chosen_at" 96000)" ]' "the device received the 96000 Hz request"
+wakeups 10
+figure "panel wake-ups attached, one stream through PipeWire: $WAKEUPS/s ($WAKEUPS_OTHERS/s besides the window's thread)"
+check 'awk -v w="$WAKEUPS_OTHERS" "BEGIN { exit !(w <= 1.0) }"' "the rate watch wakes at most once a second with a stream"
 
 # A change while the stream runs: the time from the click to the request on the wire.
 click_rate "44.1 kHz"
