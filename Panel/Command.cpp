@@ -6,11 +6,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Command", text);
-}
-
 struct Target {
     const char *name;
     int index;
@@ -57,7 +52,7 @@ std::optional<LevelChange> parseLevel(const QString &text)
 
 QString setError(const QString &text)
 {
-    return tr("--set wants CHANNEL=LEVEL, where CHANNEL is input, output, input1, input2, output1 or output2 "
+    return QCoreApplication::translate("Command", "--set wants CHANNEL=LEVEL, where CHANNEL is input, output, input1, input2, output1 or output2 "
               "and LEVEL a level in dB (-10dB) or a fraction from 0 to 1, not \"%1\".")
         .arg(text);
 }
@@ -87,7 +82,7 @@ QString readMute(Command &command, const QString &text)
     const qsizetype side = parts.size() == 2 ? sides.indexOf(parts[0].trimmed()) : -1;
     const qsizetype change = parts.size() == 2 ? changes.indexOf(parts[1].trimmed()) : -1;
     if (side < 0 || change < 0)
-        return tr("--mute wants input=on|off|toggle or output=on|off|toggle, not \"%1\".").arg(text);
+        return QCoreApplication::translate("Command", "--mute wants input=on|off|toggle or output=on|off|toggle, not \"%1\".").arg(text);
     command.mutes[static_cast<std::size_t>(side)] = static_cast<MuteChange>(change);
     return {};
 }
@@ -96,7 +91,7 @@ QString readLink(Command &command, const QString &text)
 {
     const QString value = text.trimmed().toLower();
     if (value != QLatin1String("on") && value != QLatin1String("off"))
-        return tr("--link wants on or off, not \"%1\".").arg(text);
+        return QCoreApplication::translate("Command", "--link wants on or off, not \"%1\".").arg(text);
     command.link = value == QLatin1String("on");
     return {};
 }
@@ -106,7 +101,7 @@ QString readRate(Command &command, const QString &text)
     bool ok = false;
     const uint rate = text.trimmed().toUInt(&ok);
     if (!ok || std::find(kRates.begin(), kRates.end(), rate) == kRates.end())
-        return tr("--rate wants 44100, 48000 or 96000, not \"%1\".").arg(text);
+        return QCoreApplication::translate("Command", "--rate wants 44100, 48000 or 96000, not \"%1\".").arg(text);
     command.rate = rate;
     return {};
 }
@@ -117,15 +112,15 @@ QString readPreset(Command &command, const QStringList &arguments, qsizetype &i,
         = {QStringLiteral("save"), QStringLiteral("load"), QStringLiteral("list"), QStringLiteral("delete")};
     const qsizetype which = actions.indexOf(action);
     if (which < 0)
-        return tr("--preset wants save NAME, load NAME, list or delete NAME, not \"%1\".").arg(action);
+        return QCoreApplication::translate("Command", "--preset wants save NAME, load NAME, list or delete NAME, not \"%1\".").arg(action);
     command.preset = static_cast<PresetAction>(which + 1);
     if (command.preset == PresetAction::List)
         return {};
     if (i + 1 >= arguments.size())
-        return tr("--preset %1 wants the preset's name.").arg(action);
+        return QCoreApplication::translate("Command", "--preset %1 wants the preset's name.").arg(action);
     command.presetName = arguments[++i];
     if (!validPresetName(command.presetName))
-        return tr("\"%1\" cannot be a preset's name: use up to 64 characters, no \"/\", not starting with \".\".")
+        return QCoreApplication::translate("Command", "\"%1\" cannot be a preset's name: use up to 64 characters, no \"/\", not starting with \".\".")
             .arg(command.presetName);
     return {};
 }
@@ -173,7 +168,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         };
         const auto flag = [&](bool &target) {
             if (attached)
-                line.error = tr("%1 takes no value.").arg(option);
+                line.error = QCoreApplication::translate("Command", "%1 takes no value.").arg(option);
             target = true;
         };
         if (option == QLatin1String("--simulate")) {
@@ -193,7 +188,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                    || option == QLatin1String("--rate") || option == QLatin1String("--preset")) {
             const std::optional<QString> text = value();
             if (!text)
-                line.error = tr("%1 wants a value.").arg(option);
+                line.error = QCoreApplication::translate("Command", "%1 wants a value.").arg(option);
             else if (option == QLatin1String("--screenshot"))
                 line.screenshot = *text;
             else if (option == QLatin1String("--set"))
@@ -205,11 +200,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
             else if (option == QLatin1String("--rate"))
                 line.error = readRate(command, *text);
             else if (command.preset != PresetAction::None)
-                line.error = tr("Only one --preset at a time.");
+                line.error = QCoreApplication::translate("Command", "Only one --preset at a time.");
             else
                 line.error = readPreset(command, arguments, i, text->toLower());
         } else {
-            line.error = tr("Unknown argument \"%1\".").arg(arguments[i]);
+            line.error = QCoreApplication::translate("Command", "Unknown argument \"%1\".").arg(arguments[i]);
         }
     }
     if (!line.error.isEmpty())
@@ -217,17 +212,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const bool changes = !command.levels.empty() || command.mutes[0] || command.mutes[1] || command.link || command.rate
         || command.defaults;
     if (command.json && !command.get)
-        line.error = tr("--json goes with --get.");
+        line.error = QCoreApplication::translate("Command", "--json goes with --get.");
     else if (command.preset != PresetAction::None && (changes || command.get))
-        line.error = tr("--preset goes alone.");
+        line.error = QCoreApplication::translate("Command", "--preset goes alone.");
     else if (command.any() && line.screenshot)
-        line.error = tr("--screenshot goes with the window, not with a command.");
+        line.error = QCoreApplication::translate("Command", "--screenshot goes with the window, not with a command.");
     return line;
 }
 
 QString commandUsage()
 {
-    return tr("Usage: zorvex-panel [--simulate] [--screenshot FILE]\n"
+    return QCoreApplication::translate("Command", "Usage: zorvex-panel [--simulate] [--screenshot FILE]\n"
               "       zorvex-panel [--simulate] [--defaults] [--set CHANNEL=LEVEL]... [--mute SIDE=on|off|toggle]...\n"
               "                    [--link on|off] [--rate 44100|48000|96000] [--get [--json]]\n"
               "       zorvex-panel [--simulate] --preset save NAME | load NAME | list | delete NAME\n"

@@ -11,11 +11,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PresetMenu", text);
-}
-
 // Failures are news for the window's status line; success shows in the controls.
 void tell(ATolvane &panel, const QString &news)
 {
@@ -27,7 +22,7 @@ void saveAs(ATolvane &panel)
 {
     bool ok = false;
     const QString name
-        = QInputDialog::getText(&panel, tr("Save preset"), tr("Preset name:"), QLineEdit::Normal, {}, &ok).trimmed();
+        = QInputDialog::getText(&panel, QCoreApplication::translate("PresetMenu", "Save preset"), QCoreApplication::translate("PresetMenu", "Preset name:"), QLineEdit::Normal, {}, &ok).trimmed();
     if (!ok || name.isEmpty() || !panel.isAttached())
         return;
     tell(panel, savePreset(name, panelState(panel)));
@@ -45,13 +40,13 @@ void showMenu(ATolvane &panel, QWidget *background, const QPoint &at)
 {
     QMenu menu(&panel);
     const bool attached = panel.isAttached();
-    menu.addAction(tr("Save as…"), &panel, [&panel] { saveAs(panel); })->setEnabled(attached);
+    menu.addAction(QCoreApplication::translate("PresetMenu", "Save as…"), &panel, [&panel] { saveAs(panel); })->setEnabled(attached);
     const QStringList names = presetNames();
     if (!names.isEmpty())
         menu.addSeparator();
     for (const QString &name : names)
         menu.addAction(name, &panel, [&panel, name] { load(panel, name); })->setEnabled(attached);
-    QMenu *remove = menu.addMenu(tr("Delete"));
+    QMenu *remove = menu.addMenu(QCoreApplication::translate("PresetMenu", "Delete"));
     remove->setEnabled(!names.isEmpty());
     for (const QString &name : names)
         remove->addAction(name, &panel, [&panel, name] { tell(panel, deletePreset(name)); });

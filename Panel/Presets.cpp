@@ -18,11 +18,6 @@ constexpr qint64 kPresetSizeLimit = 64 * 1024;
 const char *const kLevelNames[4] = {"input1", "input2", "output1", "output2"};
 const char *const kMuteNames[2] = {"input", "output"};
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Presets", text);
-}
-
 QString fileFor(const QString &name)
 {
     return QDir(presetsFolder()).filePath(name + QStringLiteral(".json"));
@@ -85,7 +80,7 @@ QStringList presetNames()
 QString savePreset(const QString &name, const PresetState &state)
 {
     if (!validPresetName(name))
-        return tr("\"%1\" cannot be a preset's name.").arg(name);
+        return QCoreApplication::translate("Presets", "\"%1\" cannot be a preset's name.").arg(name);
     QJsonObject levels;
     for (std::size_t i = 0; i < state.levels.size(); ++i)
         levels.insert(QLatin1String(kLevelNames[i]), static_cast<double>(state.levels[i]));
@@ -98,22 +93,22 @@ QString savePreset(const QString &name, const PresetState &state)
                              {QStringLiteral("link"), state.link},
                              {QStringLiteral("rate"), static_cast<qint64>(state.rate)}};
     if (!QDir().mkpath(presetsFolder()))
-        return tr("Could not make the folder %1.").arg(presetsFolder());
+        return QCoreApplication::translate("Presets", "Could not make the folder %1.").arg(presetsFolder());
     QSaveFile file(fileFor(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 || !file.commit())
-        return tr("Could not write the preset \"%1\" to %2: %3").arg(name, file.fileName(), file.errorString());
+        return QCoreApplication::translate("Presets", "Could not write the preset \"%1\" to %2: %3").arg(name, file.fileName(), file.errorString());
     return {};
 }
 
 LoadedPreset loadPreset(const QString &name)
 {
     if (!validPresetName(name))
-        return {std::nullopt, tr("\"%1\" cannot be a preset's name.").arg(name)};
+        return {std::nullopt, QCoreApplication::translate("Presets", "\"%1\" cannot be a preset's name.").arg(name)};
     QFile file(fileFor(name));
     if (!file.exists())
-        return {std::nullopt, tr("There is no preset \"%1\".").arg(name)};
+        return {std::nullopt, QCoreApplication::translate("Presets", "There is no preset \"%1\".").arg(name)};
     if (!file.open(QIODevice::ReadOnly) || file.size() > kPresetSizeLimit)
-        return {std::nullopt, tr("The preset \"%1\" cannot be read (%2).").arg(name, file.fileName())};
+        return {std::nullopt, QCoreApplication::translate("Presets", "The preset \"%1\" cannot be read (%2).").arg(name, file.fileName())};
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.read(kPresetSizeLimit), &error);
     std::optional<PresetState> state
@@ -121,18 +116,18 @@ LoadedPreset loadPreset(const QString &name)
     if (!state)
         return {
             std::nullopt,
-            tr("The preset \"%1\" is damaged and was not loaded; nothing changed (%2).").arg(name, file.fileName())};
+            QCoreApplication::translate("Presets", "The preset \"%1\" is damaged and was not loaded; nothing changed (%2).").arg(name, file.fileName())};
     return {state, {}};
 }
 
 QString deletePreset(const QString &name)
 {
     if (!validPresetName(name))
-        return tr("\"%1\" cannot be a preset's name.").arg(name);
+        return QCoreApplication::translate("Presets", "\"%1\" cannot be a preset's name.").arg(name);
     QFile file(fileFor(name));
     if (!file.exists())
-        return tr("There is no preset \"%1\".").arg(name);
+        return QCoreApplication::translate("Presets", "There is no preset \"%1\".").arg(name);
     if (!file.remove())
-        return tr("Could not delete the preset \"%1\": %2").arg(name, file.errorString());
+        return QCoreApplication::translate("Presets", "Could not delete the preset \"%1\": %2").arg(name, file.errorString());
     return {};
 }

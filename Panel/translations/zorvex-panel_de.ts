@@ -9,6 +9,13 @@
     </message>
 </context>
 <context>
+    <name>ATextField</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ATolvane</name>
     <message>
         <source>Zorvex Disabled</source>
@@ -75,16 +82,8 @@
         <translation>dB</translation>
     </message>
     <message>
-        <source>Input level in decibels</source>
-        <translation>Eingangspegel in Dezibel</translation>
-    </message>
-    <message>
         <source>Level of the output pair, in dB (one read-out serves both channels)</source>
         <translation>Pegel des Ausgangspaars in dB (eine Anzeige für beide Kanäle)</translation>
-    </message>
-    <message>
-        <source>Output level in decibels</source>
-        <translation>Ausgangspegel in Dezibel</translation>
     </message>
     <message>
         <source>Mute the inputs</source>
@@ -211,24 +210,8 @@
         <translation>%1 Hz</translation>
     </message>
     <message>
-        <source>could not save the link setting to %1; it is tried again at the next detach.</source>
-        <translation>die Kopplung ließ sich nicht in %1 speichern; beim nächsten Trennen wird es erneut versucht.</translation>
-    </message>
-    <message>
         <source>The link setting could not be saved.</source>
         <translation>Die Kopplung ließ sich nicht speichern.</translation>
-    </message>
-    <message>
-        <source>No permission to use the Zorvex&apos;s HID device: install the udev rule 70-zorvex.rules, then unplug and replug the Zorvex.</source>
-        <translation>Kein Zugriff auf das HID-Gerät des Zorvex: die udev-Regel 70-zorvex.rules installieren, dann das Zorvex aus- und wieder einstecken.</translation>
-    </message>
-    <message>
-        <source>The Zorvex&apos;s HID device is here, but not its sound card &quot;Zorvex&quot; (see /proc/asound/cards).</source>
-        <translation>Das HID-Gerät des Zorvex ist da, seine Soundkarte „Zorvex“ aber nicht (siehe /proc/asound/cards).</translation>
-    </message>
-    <message>
-        <source>The sound card &quot;Zorvex&quot; is here, but not its HID device (see /dev/hidraw*).</source>
-        <translation>Die Soundkarte „Zorvex“ ist da, ihr HID-Gerät aber nicht (siehe /dev/hidraw*).</translation>
     </message>
     <message>
         <source>Connect the Zorvex by USB</source>
@@ -238,25 +221,53 @@
         <source>Zorvex</source>
         <translation>Zorvex</translation>
     </message>
+    <message>
+        <source>Input level</source>
+        <translation>Eingangspegel</translation>
+    </message>
+    <message>
+        <source>Output level</source>
+        <translation>Ausgangspegel</translation>
+    </message>
+    <message>
+        <source>Sample rate %1</source>
+        <translation>Abtastrate %1</translation>
+    </message>
+    <message>
+        <source>%1. %2</source>
+        <translation>%1. %2</translation>
+    </message>
+    <message>
+        <source>could not save the link setting to %1; it is tried again at the next change or detach.</source>
+        <translation>die Kopplung konnte nicht in %1 gespeichert werden; sie wird bei der nächsten Änderung oder Trennung erneut gespeichert.</translation>
+    </message>
+    <message>
+        <source>The Zorvex is connected, but you may not use it yet. Unplug it and plug it in again; if that does not help, reinstall the Zorvex panel.</source>
+        <translation>Das Zorvex ist angeschlossen, darf aber noch nicht benutzt werden. Ziehen Sie es ab und stecken Sie es wieder ein; hilft das nicht, installieren Sie das Zorvex-Panel neu.</translation>
+    </message>
+    <message>
+        <source>The Zorvex is connected, but its sound did not come up. Unplug it and plug it in again.</source>
+        <translation>Das Zorvex ist angeschlossen, aber sein Ton ist nicht bereit. Ziehen Sie es ab und stecken Sie es wieder ein.</translation>
+    </message>
+    <message>
+        <source>The Zorvex&apos;s sound is here, but not its controls. Unplug it and plug it in again.</source>
+        <translation>Der Ton des Zorvex ist da, seine Steuerung aber nicht. Ziehen Sie es ab und stecken Sie es wieder ein.</translation>
+    </message>
+    <message>
+        <source>The Zorvex is connected.</source>
+        <translation>Das Zorvex ist angeschlossen.</translation>
+    </message>
+    <message>
+        <source>Wayland does not let a program keep its window above others.</source>
+        <translation>Unter Wayland kann ein Programm sein Fenster nicht über anderen halten.</translation>
+    </message>
+    <message>
+        <source>No sound settings program could be started. Install one, such as pavucontrol.</source>
+        <translation>Kein Programm für die Klangeinstellungen ließ sich starten. Installieren Sie eines, etwa pavucontrol.</translation>
+    </message>
 </context>
 <context>
     <name>Application</name>
-    <message>
-        <source>Control panel for the Orvanelle Zorvex USB audio interface.</source>
-        <translation>Bedienfeld für das USB-Audio-Interface Orvanelle Zorvex.</translation>
-    </message>
-    <message>
-        <source>Run on a simulated interface instead of the real one.</source>
-        <translation>Mit einem simulierten statt dem echten Interface laufen.</translation>
-    </message>
-    <message>
-        <source>Render the window into &lt;file&gt; (PNG) and exit.</source>
-        <translation>Das Fenster in &lt;Datei&gt; (PNG) zeichnen und beenden.</translation>
-    </message>
-    <message>
-        <source>file</source>
-        <translation>Datei</translation>
-    </message>
     <message>
         <source>--screenshot needs a file name.</source>
         <translation>--screenshot braucht einen Dateinamen.</translation>
@@ -273,12 +284,213 @@
         <source>could not write %1</source>
         <translation>konnte %1 nicht schreiben</translation>
     </message>
+    <message>
+        <source>a panel already runs in this session but does not answer; not starting a second one.</source>
+        <translation>in dieser Sitzung läuft schon ein Panel, das nicht antwortet; es wird kein zweites gestartet.</translation>
+    </message>
+</context>
+<context>
+    <name>Command</name>
+    <message>
+        <source>The running panel did not answer.</source>
+        <translation>Das laufende Panel hat nicht geantwortet.</translation>
+    </message>
+    <message>
+        <source>No command given.</source>
+        <translation>Kein Befehl angegeben.</translation>
+    </message>
+    <message>
+        <source>--set wants CHANNEL=LEVEL, where CHANNEL is input, output, input1, input2, output1 or output2 and LEVEL a level in dB (-10dB) or a fraction from 0 to 1, not &quot;%1&quot;.</source>
+        <translation>--set erwartet KANAL=PEGEL, wobei KANAL input, output, input1, input2, output1 oder output2 ist und PEGEL ein Pegel in dB (-10dB) oder ein Bruchteil von 0 bis 1, nicht &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--mute wants input=on|off|toggle or output=on|off|toggle, not &quot;%1&quot;.</source>
+        <translation>--mute erwartet input=on|off|toggle oder output=on|off|toggle, nicht &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--link wants on or off, not &quot;%1&quot;.</source>
+        <translation>--link erwartet on oder off, nicht &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--rate wants 44100, 48000 or 96000, not &quot;%1&quot;.</source>
+        <translation>--rate erwartet 44100, 48000 oder 96000, nicht &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--preset wants save NAME, load NAME, list or delete NAME, not &quot;%1&quot;.</source>
+        <translation>--preset erwartet save NAME, load NAME, list oder delete NAME, nicht &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--preset %1 wants the preset&apos;s name.</source>
+        <translation>--preset %1 erwartet den Namen der Voreinstellung.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; cannot be a preset&apos;s name: use up to 64 characters, no &quot;/&quot;, not starting with &quot;.&quot;.</source>
+        <translation>&quot;%1&quot; kann kein Name einer Voreinstellung sein: höchstens 64 Zeichen, kein &quot;/&quot;, nicht mit &quot;.&quot; beginnend.</translation>
+    </message>
+    <message>
+        <source>%1 takes no value.</source>
+        <translation>%1 nimmt keinen Wert.</translation>
+    </message>
+    <message>
+        <source>%1 wants a value.</source>
+        <translation>%1 erwartet einen Wert.</translation>
+    </message>
+    <message>
+        <source>Only one --preset at a time.</source>
+        <translation>Nur ein --preset auf einmal.</translation>
+    </message>
+    <message>
+        <source>Unknown argument &quot;%1&quot;.</source>
+        <translation>Unbekanntes Argument &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>--json goes with --get.</source>
+        <translation>--json gehört zu --get.</translation>
+    </message>
+    <message>
+        <source>--preset goes alone.</source>
+        <translation>--preset steht allein.</translation>
+    </message>
+    <message>
+        <source>--screenshot goes with the window, not with a command.</source>
+        <translation>--screenshot gehört zum Fenster, nicht zu einem Befehl.</translation>
+    </message>
+    <message>
+        <source>Usage: zorvex-panel [--simulate] [--screenshot FILE]
+       zorvex-panel [--simulate] [--defaults] [--set CHANNEL=LEVEL]... [--mute SIDE=on|off|toggle]...
+                    [--link on|off] [--rate 44100|48000|96000] [--get [--json]]
+       zorvex-panel [--simulate] --preset save NAME | load NAME | list | delete NAME
+
+Without a command, opens the control panel of the Orvanelle Zorvex USB audio interface.
+CHANNEL: input, output (both channels), input1, input2, output1, output2.
+LEVEL: a level in dB as the read-outs show it (-10dB) or a fraction from 0 to 1.
+SIDE: input or output.
+A running panel carries the command out and its window follows; otherwise the command
+attaches to the interface without a window.
+Exit status: 0 done, 1 preset missing or damaged, 2 usage, 3 no interface, 4 no permission,
+5 the rate refused.
+</source>
+        <translation>Aufruf: zorvex-panel [--simulate] [--screenshot DATEI]
+       zorvex-panel [--simulate] [--defaults] [--set KANAL=PEGEL]... [--mute SEITE=on|off|toggle]...
+                    [--link on|off] [--rate 44100|48000|96000] [--get [--json]]
+       zorvex-panel [--simulate] --preset save NAME | load NAME | list | delete NAME
+
+Ohne Befehl öffnet sich das Bedienfeld des USB-Audio-Interfaces Orvanelle Zorvex.
+KANAL: input, output (beide Kanäle), input1, input2, output1, output2.
+PEGEL: ein Pegel in dB wie in den Anzeigen (-10dB) oder ein Bruchteil von 0 bis 1.
+SEITE: input oder output.
+Ein laufendes Panel führt den Befehl aus und sein Fenster folgt; sonst verbindet sich der Befehl
+ohne Fenster mit dem Interface.
+Rückgabewert: 0 erledigt, 1 Voreinstellung fehlt oder beschädigt, 2 Aufruf, 3 kein Interface,
+4 keine Berechtigung, 5 Rate abgelehnt.
+</translation>
+    </message>
+    <message>
+        <source>The rate did not change: the interface does not offer %1 Hz.</source>
+        <translation>Die Rate hat sich nicht geändert: das Interface bietet %1 Hz nicht an.</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>input mute  %1
+output mute %2
+link        %3
+</source>
+        <translation>input mute  %1
+output mute %2
+link        %3
+</translation>
+    </message>
+    <message>
+        <source>rate        %1 Hz
+</source>
+        <translation>rate        %1 Hz
+</translation>
+    </message>
+    <message>
+        <source>rate        none
+</source>
+        <translation>rate        none
+</translation>
+    </message>
+    <message>
+        <source>window      open
+</source>
+        <translation>window      open
+</translation>
+    </message>
+    <message>
+        <source>window      none
+</source>
+        <translation>window      none
+</translation>
+    </message>
+    <message>
+        <source>The interface did not say which level is %1 dB; nothing changed.</source>
+        <translation>Das Interface hat nicht gesagt, welcher Pegel %1 dB ist; nichts wurde geändert.</translation>
+    </message>
 </context>
 <context>
     <name>Preferences</name>
     <message>
         <source>%1 is not a regular file; settings are neither read from it nor saved.</source>
         <translation>%1 ist keine gewöhnliche Datei; Einstellungen werden weder daraus gelesen noch dorthin gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>PresetMenu</name>
+    <message>
+        <source>Save preset</source>
+        <translation>Voreinstellung sichern</translation>
+    </message>
+    <message>
+        <source>Preset name:</source>
+        <translation>Name der Voreinstellung:</translation>
+    </message>
+    <message>
+        <source>Save as…</source>
+        <translation>Sichern als…</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+</context>
+<context>
+    <name>Presets</name>
+    <message>
+        <source>&quot;%1&quot; cannot be a preset&apos;s name.</source>
+        <translation>&quot;%1&quot; kann kein Name einer Voreinstellung sein.</translation>
+    </message>
+    <message>
+        <source>Could not make the folder %1.</source>
+        <translation>Der Ordner %1 konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Could not write the preset &quot;%1&quot; to %2: %3</source>
+        <translation>Die Voreinstellung &quot;%1&quot; konnte nicht nach %2 geschrieben werden: %3</translation>
+    </message>
+    <message>
+        <source>There is no preset &quot;%1&quot;.</source>
+        <translation>Es gibt keine Voreinstellung &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The preset &quot;%1&quot; cannot be read (%2).</source>
+        <translation>Die Voreinstellung &quot;%1&quot; kann nicht gelesen werden (%2).</translation>
+    </message>
+    <message>
+        <source>The preset &quot;%1&quot; is damaged and was not loaded; nothing changed (%2).</source>
+        <translation>Die Voreinstellung &quot;%1&quot; ist beschädigt und wurde nicht geladen; nichts wurde geändert (%2).</translation>
+    </message>
+    <message>
+        <source>Could not delete the preset &quot;%1&quot;: %2</source>
+        <translation>Die Voreinstellung &quot;%1&quot; konnte nicht gelöscht werden: %2</translation>
     </message>
 </context>
 <context>
