@@ -23,8 +23,8 @@
 
 namespace {
 
-// Long enough for a connected interface to attach first: one second's settling pause, then up
-// to about two seconds' wait for its audio devices.
+// Long enough for a connected interface to attach first: up to one second's wait for its sound
+// card, then up to about two seconds' wait for its audio devices.
 constexpr int kScreenshotDelayMilliseconds = 3300;
 
 // With no display to show the window on, the panel still renders it and leaves a picture.

@@ -101,8 +101,9 @@ int main(int argc, char **argv)
             std::printf("summary: notifications: no figures (filtered out or failed)\n");
             return;
         }
-        std::printf("summary: notifications: %.0f read-backs/s, bare queued calls %.0f/s, ratio %.2fx "
-                    "(floor / panel; journal off)\n",
+        std::printf("summary: notifications: the panel handles %.0f read-backs/s and the event loop carries "
+                    "%.0f bare queued calls/s, so a read-back is %.2fx slower than the bare queued call "
+                    "(journal off)\n",
                     panel->itemsPerSecond, floor->itemsPerSecond, floor->itemsPerSecond / panel->itemsPerSecond);
     });
 }

@@ -18,7 +18,10 @@ public:
     void setStringValue(const QString &value);
     QString unit() const { return m_unit; }
     void setUnit(const QString &unit);
+    // The text as assistive technologies read it: with its unit.
+    QString spokenText() const;
 
 private:
+    void announceDescription();
     QString m_unit;
 };

@@ -1,6 +1,7 @@
 #include "ControlsAccessible.h"
 
 #include "ARoundButtonSlider.h"
+#include "ATextField.h"
 
 #include <QAccessibleWidget>
 #include <QPointer>
@@ -55,6 +56,25 @@ private:
     ARoundButtonSlider *slider() const { return static_cast<ARoundButtonSlider *>(widget()); }
 };
 
+// A read-out: its text, and that text with its unit as the description.
+class TextFieldAccessible final : public QAccessibleWidget {
+public:
+    explicit TextFieldAccessible(ATextField *field)
+        : QAccessibleWidget(field, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto *field = static_cast<const ATextField *>(widget());
+        if (t == QAccessible::Name && field->accessibleName().isEmpty())
+            return field->text();
+        if (t == QAccessible::Description && field->accessibleDescription().isEmpty())
+            return field->spokenText();
+        return QAccessibleWidget::text(t);
+    }
+};
+
 // A view whose decorative children are not announced: they carry no meaning and would only
 // lengthen the walk through the window.
 class DecoratedViewAccessible final : public QAccessibleWidget {
@@ -104,6 +124,8 @@ QAccessibleInterface *controlsFactory(const QString &className, QObject *object)
 {
     if (className == QLatin1String("ARoundButtonSlider"))
         return new SliderAccessible(static_cast<ARoundButtonSlider *>(object));
+    if (className == QLatin1String("ATextField"))
+        return new TextFieldAccessible(static_cast<ATextField *>(object));
     auto *widget = qobject_cast<QWidget *>(object);
     if (widget && className == QLatin1String("QWidget") && hasDecoratedChild(widget))
         return new DecoratedViewAccessible(widget);

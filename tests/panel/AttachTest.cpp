@@ -133,7 +133,6 @@ TEST(Attach, WaitsAboutTwoSecondsForASideThatNeverComes)
         const auto zorvex = h.plug(usb);
         ATolvane &p = *h.panel;
         EXPECT_FALSE(p.isAttached());
-        EXPECT_EQ(h.countCalls(AudioOp::HardwareGetPropertyInfo), 42u);
         EXPECT_EQ(h.pauses(50000), 41u);
         EXPECT_EQ(p.windowTitle(), QStringLiteral("Zorvex Disabled"));
         EXPECT_EQ(h.countCalls(AudioOp::DeviceAddPropertyListener), 0u);
@@ -152,8 +151,7 @@ TEST(Attach, ListenersObserversAndMeterTimerComeAndGo)
     EXPECT_EQ(platform::NotificationCenter::workspaceCenter().observerCount(&p), 2u);
     EXPECT_EQ(platform::NotificationCenter::defaultCenter().observerCount(&p), 1u);
     ASSERT_NE(p.fMeterTimer, nullptr);
-    EXPECT_TRUE(p.fMeterTimer->isActive());
-    EXPECT_EQ(p.fMeterTimer->interval(), 500);
+    EXPECT_FALSE(p.fMeterTimer->isActive()) << "its slot does nothing: it must not wake the process";
 
     h.unplug(zorvex);
     EXPECT_EQ(h.audio.listenerCount(), 0u);
@@ -258,12 +256,18 @@ TEST(Attach, FailedAttachNeverOverwritesTheStoredFlag)
     EXPECT_EQ(h.storedLinkFlag(), 1) << "the fresh panel's record (0) must not replace the user's choice";
 }
 
-TEST(Attach, SleepSendsTheCommandUntilWake)
+// Idle, nothing may wake the process: no timer runs while disabled or attached, and the sleep
+// timer runs only while the system sleeps.
+TEST(Attach, SleepSendsTheCommandUntilWakeAndNoOtherTimerRuns)
 {
     DiscoveryHarness h;
     h.wake();
+    h.settle();
+    EXPECT_EQ(h.runningTimers(), 0u) << "disabled";
     const auto zorvex = h.plug();
     ATolvane &p = *h.panel;
+    ASSERT_TRUE(p.isAttached());
+    EXPECT_EQ(h.runningTimers(), 0u) << "attached";
     sim::SimHIDDevice &hid = *h.bus->hid(zorvex);
     hid.clear();
     auto &workspace = platform::NotificationCenter::workspaceCenter();
@@ -271,6 +275,7 @@ TEST(Attach, SleepSendsTheCommandUntilWake)
     workspace.postNotification(NSWorkspaceWillSleepNotification);
     ASSERT_NE(p.fPowerTimer, nullptr);
     EXPECT_TRUE(p.fPowerTimer->isActive());
+    EXPECT_EQ(h.runningTimers(), 1u) << "the sleep timer alone";
     EXPECT_EQ(p.fPowerTimer->interval(), 500);
     EXPECT_TRUE(hid.registerWrites().empty()) << "the first command waits for the timer";
     QTimer *const first = p.fPowerTimer;
@@ -285,6 +290,7 @@ TEST(Attach, SleepSendsTheCommandUntilWake)
 
     workspace.postNotification(NSWorkspaceDidWakeNotification);
     EXPECT_EQ(p.fPowerTimer, nullptr);
+    EXPECT_EQ(h.runningTimers(), 0u);
 
     // Going to sleep and then losing the device stops the timer too.
     workspace.postNotification(NSWorkspaceWillSleepNotification);

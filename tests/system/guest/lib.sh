@@ -154,6 +154,21 @@ gadget_create() {
     hidg_responder /dev/hidg0 /out/hidg.log &
 }
 
+# The kernel's own times (its log's clock, the same uptime as t() on this guest): the last USB
+# enumeration of a new device, and the last hidraw node of the Zorvex bound.
+kernel_usb_new_at() { dmesg | sed -n 's/^\[ *\([0-9.]*\)\].*new .*USB device number.*/\1/p' | tail -1; }
+kernel_hidraw_at() { dmesg | sed -n 's/^\[ *\([0-9.]*\)\].*hidraw[0-9]*: USB HID.*Zorvex.*/\1/p' | tail -1; }
+# wakeups PID SECONDS: how often the program's threads woke up (context switches of all its
+# threads, voluntary or not) over that many idle seconds, per second.
+context_switches() {
+    cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ { n += $2 } END { print n + 0 }'
+}
+wakeups() {
+    _a=$(context_switches "$1")
+    sleep "$2"
+    _b=$(context_switches "$1")
+    awk -v a="$_a" -v b="$_b" -v s="$2" 'BEGIN { printf "%.1f", (b - a) / s }'
+}
 card_present() { grep -q '\[Zorvex' /proc/asound/cards; }
 zorvex_card() { readlink /proc/asound/Zorvex | sed "s/^card//"; }
 # plug / unplug: the cable, then the card and the hidraw node coming and going.
