@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -131,6 +132,13 @@ BENCHMARK(BM_FaderFullRepaint);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, Run> runs;
+
+    // Colour only on a terminal: a colour code left at the start of the summary would hide it
+    // from scripts/bench.
+    RatioReporter()
+        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
 
     void ReportRuns(const std::vector<Run> &report) override
     {
