@@ -164,8 +164,10 @@ void UdevHIDMonitor::hidrawAdded(const std::string &syspath, const std::string &
     qCInfo(lcHid, "HID node %s of the vendor arrived", devnode.c_str());
 }
 
-void UdevHIDMonitor::hidrawRemoved(const std::string &syspath)
+void UdevHIDMonitor::hidrawRemoved(const std::string &removedPath)
 {
+    // A copy: the caller may pass the map's own key, which the erase below frees.
+    const std::string syspath = removedPath;
     const auto it = m_published.find(syspath);
     if (it == m_published.end())
         return;
