@@ -115,7 +115,9 @@ public:
     QString settingsNote() const;
     // Whether setupProperty has attached the panel and no detach has run since.
     bool isAttached() const { return m_attached; }
+    // Made at attach and dropped at detach, never started: the meter has nothing to show.
     QTimer *fMeterTimer = nullptr;
+    // Runs only between the system's will-sleep and its wake.
     QTimer *fPowerTimer = nullptr;
 
     // Discovery: the last step of waking, and the application's end.

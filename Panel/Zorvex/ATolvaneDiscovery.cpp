@@ -221,6 +221,8 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
     }
     if (held == 0 || !panel)
         return;
+    // A later arrival supersedes one still waiting for its card.
+    panel->cancelPendingAttach();
     if (soundCardPresent())
         attachService(panel, held, heldProductID, true);
     else
