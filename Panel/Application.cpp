@@ -30,8 +30,8 @@
 
 namespace {
 
-// Long enough for a connected interface to attach first: one second's settling pause, then up
-// to about two seconds' wait for its audio devices.
+// Long enough for a connected interface to attach first: up to one second's wait for its sound
+// card, then up to about two seconds' wait for its audio devices.
 constexpr int kScreenshotDelayMilliseconds = 3300;
 
 // A message for the person at the terminal, in their language.

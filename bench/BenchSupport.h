@@ -124,6 +124,9 @@ private:
 // The figures of the last run of each benchmark, by name.
 struct Figures {
     double nanosecondsPerIteration = 0;
+    // The CPU time of the whole process (all threads) with MeasureProcessCPUTime, else of
+    // the benchmark's thread.
+    double cpuNanosecondsPerIteration = 0;
     double itemsPerSecond = 0;
 };
 
@@ -145,6 +148,7 @@ public:
                 continue;
             Figures f;
             f.nanosecondsPerIteration = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
+            f.cpuNanosecondsPerIteration = run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations);
             if (const auto it = run.counters.find("items_per_second"); it != run.counters.end())
                 f.itemsPerSecond = it->second.value;
             figures[run.run_name.function_name] = f;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -132,6 +133,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, Run> runs;
 
+    // Colour only on a terminal: a colour code left at the start of the summary would hide it
+    // from scripts/bench.
+    RatioReporter()
+        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run> &report) override
     {
         for (const Run &run : report)
@@ -164,16 +172,17 @@ int main(int argc, char **argv)
     if (find("BM_DarkenedImage512") != r.end() && find("BM_Memcpy512") != r.end()) {
         const double dark = nanoseconds(find("BM_DarkenedImage512")->second);
         const double copy = nanoseconds(find("BM_Memcpy512")->second);
-        std::printf(
-            "darkenedImageWithColor 512x512: %.1f us, memcpy of the same bytes: %.1f us, ratio %.2fx (aim: 3x)\n",
-            dark / 1000, copy / 1000, dark / copy);
+        std::printf("summary: controls: darkening a 512x512 picture takes %.1f us and a memcpy of the same bytes "
+                    "%.1f us, so darkening is %.2fx slower than the copy (aim: at most 3x)\n",
+                    dark / 1000, copy / 1000, dark / copy);
     }
     if (find("BM_FaderValueChange") != r.end() && find("BM_FaderFullRepaint") != r.end()) {
         const auto &move = find("BM_FaderValueChange")->second;
         const auto &full = find("BM_FaderFullRepaint")->second;
         const double share = move.counters.count("painted_share") ? double(move.counters.at("painted_share")) : 0.0;
-        std::printf("fader value change to end of repaint: %.1f us (whole fader repaint %.1f us, ratio %.2f); "
-                    "painted %.0f of %d px per change (%.1f%% of the fader)\n",
+        std::printf("summary: controls: a fader value change to the end of its repaint takes %.1f us and a whole "
+                    "fader repaint %.1f us, so the change costs %.2fx the whole repaint; it paints %.0f of %d px "
+                    "(%.1f%% of the fader)\n",
                     nanoseconds(move) / 1000, nanoseconds(full) / 1000, nanoseconds(move) / nanoseconds(full),
                     move.counters.count("painted_px") ? double(move.counters.at("painted_px")) : 0.0, 36 * 172,
                     share * 100);

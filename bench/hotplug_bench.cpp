@@ -75,8 +75,8 @@ int main(int argc, char **argv)
             std::printf("summary: hot-plug: no figures (filtered out or failed)\n");
             return;
         }
-        std::printf("summary: hot-plug: %.0f us per plug/unplug cycle, %+.1f heap bytes left per cycle over %lld "
-                    "cycles\n",
+        std::printf("summary: hot-plug: a plug/unplug cycle takes %.0f us and leaves %+.1f heap bytes behind "
+                    "(average over %lld cycles)\n",
                     cycles->nanosecondsPerIteration / 1000.0, gBytesPerCycle, static_cast<long long>(gCycles));
     });
 }

@@ -1,9 +1,22 @@
 #include "CoreAudio.h"
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 namespace {
 std::atomic<AudioHardwareBackend *> gBackend{nullptr};
+
+struct HardwareListener {
+    AudioPropertyID property{};
+    AudioHardwarePropertyListenerProc proc = nullptr;
+    void *clientData = nullptr;
+};
+// Held across a dispatch, so that a removal waits for a call in progress; recursive, so that
+// a listener may add or remove registrations while it runs.
+std::recursive_mutex gHardwareListenersMutex;
+std::vector<HardwareListener> gHardwareListeners;
 
 // A size larger than the buffer behind it would let the backend write past the caller's
 // storage; such a call is refused before it reaches the backend.
@@ -142,3 +155,43 @@ OSStatus AudioDeviceRemovePropertyListener(AudioDeviceID device, UInt32 channel,
         return kAudioHardwareNotRunningError;
     return backend->deviceRemovePropertyListener(device, channel, isInput, property, proc);
 }
+
+OSStatus AudioHardwareAddPropertyListener(AudioPropertyID property, AudioHardwarePropertyListenerProc proc,
+                                          void *clientData)
+{
+    if (!proc)
+        return kAudioHardwareIllegalOperationError;
+    std::lock_guard lock(gHardwareListenersMutex);
+    gHardwareListeners.push_back({property, proc, clientData});
+    return noErr;
+}
+
+OSStatus AudioHardwareRemovePropertyListener(AudioPropertyID property, AudioHardwarePropertyListenerProc proc)
+{
+    std::lock_guard lock(gHardwareListenersMutex);
+    const auto it = std::find_if(gHardwareListeners.begin(), gHardwareListeners.end(),
+                                 [&](const HardwareListener &l) { return l.property == property && l.proc == proc; });
+    if (it == gHardwareListeners.end())
+        return kAudioHardwareIllegalOperationError;
+    gHardwareListeners.erase(it);
+    return noErr;
+}
+
+namespace platform {
+
+void AudioHardwarePropertyChanged(AudioPropertyID property)
+{
+    std::lock_guard lock(gHardwareListenersMutex);
+    // A copy: a listener may change the registrations while the others wait their turn.
+    const std::vector<HardwareListener> listeners = gHardwareListeners;
+    for (const HardwareListener &l : listeners) {
+        const bool stillRegistered
+            = std::any_of(gHardwareListeners.begin(), gHardwareListeners.end(), [&](const HardwareListener &r) {
+                  return r.property == l.property && r.proc == l.proc && r.clientData == l.clientData;
+              });
+        if (l.property == property && stillRegistered)
+            l.proc(property, l.clientData);
+    }
+}
+
+} // namespace platform

@@ -70,3 +70,16 @@ OSStatus AudioDeviceAddPropertyListener(AudioDeviceID device, UInt32 channel, Bo
                                         AudioDevicePropertyListenerProc proc, void *clientData);
 OSStatus AudioDeviceRemovePropertyListener(AudioDeviceID device, UInt32 channel, Boolean isInput,
                                            AudioPropertyID property, AudioDevicePropertyListenerProc proc);
+
+// Listeners on the audio system as a whole, such as kAudioHardwarePropertyDevices for a device
+// that comes or goes. They run on whichever thread announces the change; once removal returns,
+// the listener is not called again.
+OSStatus AudioHardwareAddPropertyListener(AudioPropertyID property, AudioHardwarePropertyListenerProc proc,
+                                          void *clientData);
+OSStatus AudioHardwareRemovePropertyListener(AudioPropertyID property, AudioHardwarePropertyListenerProc proc);
+
+namespace platform {
+// Called by whatever watches the system's audio devices (an audio backend, the device monitor)
+// when a property of the whole audio system may have changed.
+void AudioHardwarePropertyChanged(AudioPropertyID property);
+} // namespace platform

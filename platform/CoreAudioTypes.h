@@ -97,6 +97,7 @@ using CFStringRef = std::unique_ptr<const std::string>;
 
 using AudioDevicePropertyListenerProc
     = OSStatus (*)(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property, void *clientData);
+using AudioHardwarePropertyListenerProc = OSStatus (*)(AudioPropertyID property, void *clientData);
 
 // Views of one plain value as the byte buffer a property call fills or reads.
 template <class T>

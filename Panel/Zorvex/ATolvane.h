@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "CoreAudioTypes.h"
 #include "IOKit.h"
 #include "IOKitHID.h"
@@ -121,7 +122,9 @@ public:
     QString settingsNote() const;
     // Whether setupProperty has attached the panel and no detach has run since.
     bool isAttached() const { return m_attached; }
+    // Made at attach and dropped at detach, never started: the meter has nothing to show.
     QTimer *fMeterTimer = nullptr;
+    // Runs only between the system's will-sleep and its wake.
     QTimer *fPowerTimer = nullptr;
 
     // Discovery: the last step of waking, and the application's end.
@@ -133,11 +136,18 @@ public:
 
     // Why the window is disabled (ATolvaneStatus.cpp): empty while attached.
     QString disabledReason() const;
-    // Shows that reason in the status line; while disabled, recheckSoundCard runs now and then.
+    // Shows that reason in the status line.
     void explainState();
-    // Looks for a sound card of the interface's name that came without its HID device, which
-    // nothing else announces.
-    void recheckSoundCard();
+    // Runs when a sound card comes or goes: the card the attach waits for, or one that came
+    // without its HID device.
+    Q_INVOKABLE void recheckSoundCard();
+    // The attach's wait for the sound card when the HID device came first: it goes on as soon
+    // as the card comes, or after one second without it. It holds the service meanwhile.
+    void waitForSoundCard(io_service_t service, std::int32_t productID);
+    void resumePendingAttach();
+    // Drops a waiting attach, releasing its service; nothing when none waits.
+    void cancelPendingAttach();
+    bool attachPending() const { return m_pendingService != 0; }
     // The interface's HID device was found but could not be opened.
     void noteUserClientRefused(bool refused);
     bool userClientRefused() const { return m_userClientRefused; }
@@ -197,7 +207,10 @@ private:
     // Set once discovery has delivered its first reports, when the reason can be known.
     bool m_discoveryLooked = false;
     bool m_terminating = false;
-    QTimer *m_recheckTimer = nullptr;
+    bool m_hardwareListening = false;
+    io_service_t m_pendingService = 0;
+    std::int32_t m_pendingProductID = 0;
+    std::unique_ptr<platform::ClockTimer> m_soundCardTimer;
 
     // Runs the read-backs that other threads have queued, in arrival order.
     Q_INVOKABLE void drainReadBacks();

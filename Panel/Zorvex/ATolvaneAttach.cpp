@@ -73,11 +73,12 @@ UInt32 ATolvane::setupProperty()
     platform::NotificationCenter::defaultCenter().addObserver(this, NSWindowDidBecomeMainNotification, this,
                                                               [this](const QString &) { windowFocusing(); });
 
+    // The meter has nothing to show, so its timer is made and dropped with the attach but never
+    // started: a timer whose slot does nothing would only wake the process twice a second.
     stopTimer(fMeterTimer);
     fMeterTimer = new QTimer(this);
     fMeterTimer->setInterval(kTimerIntervalMilliseconds);
     connect(fMeterTimer, &QTimer::timeout, this, &ATolvane::updateMeterLevels);
-    fMeterTimer->start();
 
     m_attached = true;
     if (storedSettings) {

@@ -1,6 +1,7 @@
 #include "ATolvane.h"
 
 #include "Clock.h"
+#include "CoreAudio.h"
 #include "IOKit.h"
 #include "Logging.h"
 #include "PanelGlobals.h"
@@ -16,9 +17,51 @@ namespace {
 
 const QString kProductName = QString::fromLatin1(zorvex::kProductName);
 const QString kManufacturer = QString::fromLatin1(zorvex::kManufacturer);
-// The interface needs a moment after it shows up before its user client and audio devices
-// can be used.
-constexpr std::uint32_t kSettleMicroseconds = 1000000;
+// How long the attach waits for the interface's sound card when its HID device came first.
+// The card usually comes first, and then the attach does not wait at all.
+constexpr std::uint32_t kSoundCardWaitMicroseconds = 1000000;
+
+// The attach proper, once the sound card is there or the wait for it is over. Owns `held`.
+// Without the card the panel is not asked to attach: its own wait for the audio devices would
+// only freeze the window two seconds more for a card that has had its second.
+void attachService(ATolvane *panel, io_service_t held, std::int32_t heldProductID, bool soundCardThere)
+{
+    IOCFPlugInInterface *plugIn = nullptr;
+    std::int32_t score = 0;
+    if (IOCreatePlugInInterfaceForService(held, kIOHIDDeviceUserClientTypeID(), kIOCFPlugInInterfaceID(), &plugIn,
+                                          &score)
+            != KERN_SUCCESS
+        || !plugIn) {
+        qCWarning(lcDiscovery, "the Zorvex is connected, but its HID device does not open");
+        IOObjectRelease(held);
+        panel->noteUserClientRefused(true);
+        panel->explainState();
+        return;
+    }
+    panel->noteUserClientRefused(false);
+    bool detach = true;
+    if (soundCardThere && panel->setupProperty() != 0) {
+        qCInfo(lcDiscovery, "attached to the Zorvex");
+        panel->enableControls(static_cast<UInt32>(heldProductID));
+        detach = IOServiceAddInterestNotification(gNotifyPort, held, "IOGeneralInterest", PanelServiceInterest, panel,
+                                                  &gInterestNotification)
+            != KERN_SUCCESS;
+    } else {
+        qCWarning(lcDiscovery, "the Zorvex's HID device is here, but not its sound card \"Zorvex\"");
+    }
+    if (detach)
+        PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
+    plugIn->Release();
+    IOObjectRelease(held);
+}
+
+OSStatus PanelAudioHardwareListener(AudioPropertyID, void *clientData)
+{
+    // Announced on whichever thread saw the change; the panel looks on its own. A call by name,
+    // as the read-back wake-up is.
+    QMetaObject::invokeMethod(static_cast<ATolvane *>(clientData), "recheckSoundCard", Qt::QueuedConnection);
+    return noErr;
+}
 
 } // namespace
 
@@ -55,6 +98,10 @@ void ATolvane::startDeviceDiscovery()
     // Not drained here: the notification stays silent until the first attach has emptied it.
     IOServiceAddMatchingNotification(gNotifyPort, "IOServiceMatched", serviceMatching, PanelServiceMatched, this,
                                      &gMatchedIterator);
+    // A sound card that comes or goes: the other half of the interface's readiness, and what the
+    // disabled window's explanation follows.
+    AudioHardwareAddPropertyListener(kAudioHardwarePropertyDevices, PanelAudioHardwareListener, this);
+    m_hardwareListening = true;
     // Queued behind the reports of what is already connected, which the HID manager delivers
     // once the event loop runs: an interface present at start-up attaches first.
     QMetaObject::invokeMethod(
@@ -68,6 +115,11 @@ void ATolvane::startDeviceDiscovery()
 
 void ATolvane::stopDeviceDiscovery()
 {
+    cancelPendingAttach();
+    if (m_hardwareListening) {
+        AudioHardwareRemovePropertyListener(kAudioHardwarePropertyDevices, PanelAudioHardwareListener);
+        m_hardwareListening = false;
+    }
     if (m_hidManager) {
         IOHIDManagerUnscheduleFromRunLoop(m_hidManager);
         IOHIDManagerClose(m_hidManager, 0);
@@ -88,10 +140,39 @@ void ATolvane::stopDeviceDiscovery()
     m_notifyPort = nullptr;
 }
 
+void ATolvane::waitForSoundCard(io_service_t service, std::int32_t productID)
+{
+    cancelPendingAttach();
+    m_pendingService = service;
+    m_pendingProductID = productID;
+    m_soundCardTimer = platform::startTimer(kSoundCardWaitMicroseconds, [this] { resumePendingAttach(); });
+}
+
+void ATolvane::resumePendingAttach()
+{
+    if (!m_pendingService)
+        return;
+    const io_service_t held = std::exchange(m_pendingService, 0);
+    m_soundCardTimer.reset();
+    attachService(this, held, m_pendingProductID, soundCardPresent());
+    // The attach reports its success itself; a failure is explained here, as the HID
+    // manager's report does after an attach that did not wait.
+    if (!isAttached())
+        explainState();
+}
+
+void ATolvane::cancelPendingAttach()
+{
+    m_soundCardTimer.reset();
+    if (m_pendingService)
+        IOObjectRelease(std::exchange(m_pendingService, 0));
+}
+
 void ATolvane::applicationWillTerminate()
 {
     // The detach below is the program's end, not the device's absence.
     m_terminating = true;
+    cancelPendingAttach();
     // Detach whenever there is something to detach, so the link flag is saved also when the
     // attach came through the service notification and left the handle clear.
     if (isAttached() || HIDInterface())
@@ -151,36 +232,12 @@ void PanelServiceMatched(void *refcon, io_iterator_t iterator)
     }
     if (held == 0 || !panel)
         return;
-
-    platform::usleep(kSettleMicroseconds);
-
-    IOCFPlugInInterface *plugIn = nullptr;
-    std::int32_t score = 0;
-    if (IOCreatePlugInInterfaceForService(held, kIOHIDDeviceUserClientTypeID(), kIOCFPlugInInterfaceID(), &plugIn,
-                                          &score)
-            != KERN_SUCCESS
-        || !plugIn) {
-        qCWarning(lcDiscovery, "the Zorvex is connected, but its HID device does not open");
-        IOObjectRelease(held);
-        panel->noteUserClientRefused(true);
-        panel->explainState();
-        return;
-    }
-    panel->noteUserClientRefused(false);
-    bool detach = true;
-    if (panel->setupProperty() != 0) {
-        qCInfo(lcDiscovery, "attached to the Zorvex");
-        panel->enableControls(static_cast<UInt32>(heldProductID));
-        detach = IOServiceAddInterestNotification(gNotifyPort, held, "IOGeneralInterest", PanelServiceInterest, panel,
-                                                  &gInterestNotification)
-            != KERN_SUCCESS;
-    } else {
-        qCWarning(lcDiscovery, "the Zorvex's HID device is here, but not its sound card \"Zorvex\"");
-    }
-    if (detach)
-        PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
-    plugIn->Release();
-    IOObjectRelease(held);
+    // A later arrival supersedes one still waiting for its card.
+    panel->cancelPendingAttach();
+    if (soundCardPresent())
+        attachService(panel, held, heldProductID, true);
+    else
+        panel->waitForSoundCard(held, heldProductID);
 }
 
 namespace {
@@ -189,6 +246,7 @@ namespace {
 // listeners and observers, then the HID handle.
 void detachPanel(ATolvane *panel)
 {
+    panel->cancelPendingAttach();
     panel->disableControls();
     panel->unhookProperty();
     if (panel->HIDInterface())

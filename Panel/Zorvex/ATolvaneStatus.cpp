@@ -5,18 +5,12 @@
 #include "Logging.h"
 #include "PanelGlobals.h"
 
-#include <QTimer>
 #include <vector>
 
 namespace {
-
-// While the window is disabled, how often it looks for a sound card that arrived without its
-// HID device.
-constexpr int kRecheckMilliseconds = 2000;
-
 const std::string kCardName = "Zorvex";
+} // namespace
 
-// Whether the audio system lists a device of the interface's name.
 bool soundCardPresent()
 {
     bool present = false;
@@ -25,8 +19,6 @@ bool soundCardPresent()
         qCWarning(lcAudio, "no audio system answers (status %d): is the sound server running?", status);
     return present;
 }
-
-} // namespace
 
 QString ATolvane::disabledReason() const
 {
@@ -52,8 +44,6 @@ void ATolvane::explainState()
         return;
     if (m_attached) {
         m_userClientRefused = false;
-        if (m_recheckTimer)
-            m_recheckTimer->stop();
         // Only the disabled window's own explanation is taken back; other news stays.
         if (fStatusLine->message() == m_shownReason)
             fStatusLine->setMessage({});
@@ -62,28 +52,28 @@ void ATolvane::explainState()
         m_shownReason.clear();
         return;
     }
+    // Waiting for the sound card is not yet missing it: the last word stands meanwhile.
+    if (m_pendingService)
+        return;
     const QString reason = disabledReason();
     if (reason != m_shownReason) {
         qCInfo(lcDiscovery) << "disabled:" << reason;
         fStatusLine->setMessage(reason);
     }
     m_shownReason = reason;
-    if (!m_recheckTimer) {
-        m_recheckTimer = new QTimer(this);
-        m_recheckTimer->setInterval(kRecheckMilliseconds);
-        m_recheckTimer->setObjectName(QStringLiteral("soundCardRecheck"));
-        connect(m_recheckTimer, &QTimer::timeout, this, &ATolvane::recheckSoundCard);
-    }
-    if (!m_recheckTimer->isActive())
-        m_recheckTimer->start();
 }
 
 void ATolvane::recheckSoundCard()
 {
+    // Kept while attached too, so that the window says the right thing after an unplug
+    // whichever half of the interface leaves first.
+    m_soundCardSeen = soundCardPresent();
     if (m_attached)
         return;
-    m_soundCardSeen = soundCardPresent();
-    explainState();
+    if (m_soundCardSeen && m_pendingService)
+        resumePendingAttach();
+    else
+        explainState();
 }
 
 void ATolvane::noteUserClientRefused(bool refused)

@@ -12,6 +12,9 @@
 // of a device list that could not be read; a device whose name does not read is passed over.
 OSStatus forEachAudioDeviceNamed(const std::string &wanted, const std::function<void(AudioDeviceID)> &found);
 
+// Whether the audio system lists the interface's sound card, "Zorvex".
+bool soundCardPresent();
+
 // The interface's HID device, borrowed from whoever found it. Read and changed only under
 // gHIDReportLock, which is also held across each report exchange.
 extern IOHIDDeviceRef gHIDInterface;

@@ -26,6 +26,9 @@ void ATextField::setTextColor(const QColor &color)
     setPalette(p);
 }
 
+// A read-out is set on every step of a drag, often to the text it already shows (the two
+// channels of a linked pair read the same): an unchanged text costs nothing, and the spoken
+// form is built only when an assistive technology asks for it.
 void ATextField::setStringValue(const QString &value)
 {
     if (value == text())
@@ -64,6 +67,9 @@ void ATextField::announce()
 {
     // The accessible name carries the text (ControlsAccessible.cpp); QLabel announces a new
     // text only while no name is set, and the read-outs have one.
+    // Nothing to tell while no assistive technology listens: a fader step sets a read-out.
+    if (!QAccessible::isActive())
+        return;
     QAccessibleEvent event(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&event);
 }

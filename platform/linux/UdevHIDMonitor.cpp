@@ -1,5 +1,6 @@
 #include "UdevHIDMonitor.h"
 
+#include "CoreAudio.h"
 #include "Logging.h"
 
 #include <cerrno>
@@ -59,7 +60,10 @@ UdevHIDMonitor::UdevHIDMonitor(QObject *parent)
     // The monitor listens before the enumeration, so that a device arriving in between is
     // not missed; one reported by both is published once.
     m_monitor.reset(udev_monitor_new_from_netlink(m_udev.get(), "udev"));
+    // Sound cards too: the panel hears of a card that comes or goes from here rather than by
+    // looking again now and then.
     if (m_monitor && udev_monitor_filter_add_match_subsystem_devtype(m_monitor.get(), "hidraw", nullptr) >= 0
+        && udev_monitor_filter_add_match_subsystem_devtype(m_monitor.get(), "sound", nullptr) >= 0
         && udev_monitor_enable_receiving(m_monitor.get()) >= 0) {
         const int fd = udev_monitor_get_fd(m_monitor.get());
         if (fd >= 0) {
@@ -96,16 +100,26 @@ void UdevHIDMonitor::enumerate()
 void UdevHIDMonitor::monitorReadable()
 {
     // One event per wake-up would leave a burst waiting for later ones; take all that queued.
+    bool soundChanged = false;
     while (UdevDevicePtr device{udev_monitor_receive_device(m_monitor.get())}) {
         const char *action = udev_device_get_action(device.get());
         const char *syspath = udev_device_get_syspath(device.get());
         if (!action || !syspath)
             continue;
+        const char *subsystem = udev_device_get_subsystem(device.get());
+        if (subsystem && std::strcmp(subsystem, "sound") == 0) {
+            // A card arrives as a burst (the card, its control and PCM nodes, then udev's change
+            // once the card is set up); one announcement per burst is enough.
+            soundChanged = true;
+            continue;
+        }
         if (std::strcmp(action, "add") == 0)
             addFromUdev(device.get());
         else if (std::strcmp(action, "remove") == 0)
             hidrawRemoved(syspath);
     }
+    if (soundChanged)
+        platform::AudioHardwarePropertyChanged(kAudioHardwarePropertyDevices);
 }
 
 void UdevHIDMonitor::addFromUdev(udev_device *hidraw)

@@ -2,8 +2,9 @@
 
 // Follows the system's hidraw nodes with libudev and publishes those of the vendor's USB
 // devices into the platform registry: each as a HID device (over hidapi) and as a HID
-// service. Removals withdraw both. The udev monitor's socket sits on the event loop of the
-// thread that creates this object; there is no thread of its own.
+// service. Removals withdraw both. It also hears the sound cards come and go, and announces
+// each burst as a change of the audio system's device list. The udev monitor's socket sits on
+// the event loop of the thread that creates this object; there is no thread of its own.
 
 #include "HidrawDevice.h"
 #include "IOKit.h"

@@ -146,6 +146,13 @@ SimAudioSystem::~SimAudioSystem()
 
 AudioDeviceID SimAudioSystem::addDevice(DeviceConfig config)
 {
+    const AudioDeviceID id = addDeviceLocked(std::move(config));
+    platform::AudioHardwarePropertyChanged(kAudioHardwarePropertyDevices);
+    return id;
+}
+
+AudioDeviceID SimAudioSystem::addDeviceLocked(DeviceConfig config)
+{
     std::lock_guard lock(m_stateMutex);
     Device device;
     device.id = AudioDeviceID{m_nextObjectId++};
@@ -175,8 +182,11 @@ AudioDeviceID SimAudioSystem::addDevice(DeviceConfig config)
 
 void SimAudioSystem::removeDevice(AudioDeviceID id)
 {
-    std::lock_guard lock(m_stateMutex);
-    std::erase_if(m_devices, [id](const Device &d) { return d.id == id; });
+    {
+        std::lock_guard lock(m_stateMutex);
+        std::erase_if(m_devices, [id](const Device &d) { return d.id == id; });
+    }
+    platform::AudioHardwarePropertyChanged(kAudioHardwarePropertyDevices);
 }
 
 Float32 SimAudioSystem::storedVolume(const Device &device, Float32 scalar) const

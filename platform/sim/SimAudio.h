@@ -88,6 +88,7 @@ public:
     SimAudioSystem(const SimAudioSystem &) = delete;
     SimAudioSystem &operator=(const SimAudioSystem &) = delete;
 
+    // Both announce the change of the device list, as the system's audio does.
     AudioDeviceID addDevice(DeviceConfig config = DeviceConfig::zorvex());
     void removeDevice(AudioDeviceID device);
 
@@ -165,6 +166,7 @@ private:
         UInt32 size = 0;
     };
 
+    AudioDeviceID addDeviceLocked(DeviceConfig config);
     // Journals the call and answers a forced failure, if one applies. Returns noErr to go on.
     OSStatus begin(AudioCall &call);
     void finish(AudioCall &&call, OSStatus status);

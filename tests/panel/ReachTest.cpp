@@ -204,11 +204,7 @@ TEST(DisabledWindow, SaysWhyForEachCause)
         sim::USBDevice usb = sim::USBDevice::zorvex();
         usb.hasHIDDevice = false;
         usb.hasService = false;
-        h.plug(usb);
-        const QTimer *recheck = h.panel->findChild<QTimer *>(QStringLiteral("soundCardRecheck"));
-        ASSERT_NE(recheck, nullptr);
-        EXPECT_TRUE(recheck->isActive());
-        h.panel->recheckSoundCard(); // what the timer runs
+        h.plug(usb); // the sound card's arrival is announced; nothing looks again later
         EXPECT_TRUE(h.panel->fStatusLine->message().contains(QStringLiteral("not its controls")));
     }
     {
@@ -217,7 +213,6 @@ TEST(DisabledWindow, SaysWhyForEachCause)
         const auto zorvex = h.plug();
         ASSERT_TRUE(h.panel->isAttached());
         EXPECT_TRUE(h.panel->fStatusLine->message().isEmpty());
-        EXPECT_FALSE(h.panel->findChild<QTimer *>(QStringLiteral("soundCardRecheck"))->isActive());
         h.unplug(zorvex);
         EXPECT_EQ(h.panel->fStatusLine->message(), connect);
         EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));

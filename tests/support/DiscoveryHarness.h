@@ -8,6 +8,7 @@
 #include "SimUSB.h"
 #include "TestDoubles.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
@@ -56,13 +57,31 @@ struct DiscoveryHarness {
     }
 
     // Delivers what the simulator has queued, then what that posted to the event loop: device
-    // reports, notifications, read-backs.
+    // reports, notifications, read-backs; then lets any wait on the clock run out.
     void settle()
+    {
+        deliver();
+        clock.runTimers();
+        deliver();
+    }
+
+    // The same without moving the clock on.
+    void deliver()
     {
         for (int i = 0; i < 5; ++i) {
             audio.waitForNotifications();
             QCoreApplication::processEvents();
         }
+    }
+
+    // Timers running on the event loop for the panel and everything it holds.
+    std::size_t runningTimers() const
+    {
+        auto *dispatcher = QAbstractEventDispatcher::instance();
+        std::size_t n = dispatcher->registeredTimers(panel.get()).size();
+        for (QObject *child : panel->findChildren<QObject *>())
+            n += dispatcher->registeredTimers(child).size();
+        return n;
     }
 
     sim::SimUSBBus::Handle plug(sim::USBDevice usb = sim::USBDevice::zorvex(),

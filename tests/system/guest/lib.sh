@@ -170,6 +170,10 @@ gadget_create() {
     hidg_responder /dev/hidg0 /out/hidg.log &
 }
 
+# The kernel's own times (its log's clock, the same uptime as t() on this guest): the last USB
+# enumeration of a new device, and the last hidraw node of the Zorvex bound.
+kernel_usb_new_at() { dmesg | sed -n 's/^\[ *\([0-9.]*\)\].*new .*USB device number.*/\1/p' | tail -1; }
+kernel_hidraw_at() { dmesg | sed -n 's/^\[ *\([0-9.]*\)\].*hidraw[0-9]*: USB HID.*Zorvex.*/\1/p' | tail -1; }
 card_present() { grep -q '\[Zorvex' /proc/asound/cards; }
 zorvex_card() { readlink /proc/asound/Zorvex | sed "s/^card//"; }
 # plug / unplug: the cable, then the card and the hidraw node coming and going.
