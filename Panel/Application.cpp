@@ -19,6 +19,7 @@
 #include "UdevHIDMonitor.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QLocale>
 #include <QScreen>
@@ -115,9 +116,9 @@ int printReply(const CommandReply &reply)
     return reply.status;
 }
 
-// Settling passes of the event loop: the interface's arrival is delivered on the first, and
-// its attach runs there to the end.
-constexpr int kAttachPasses = 3;
+// The longest a command waits for the interface to attach: the wait for its sound card (at
+// most a second) and its attach.
+constexpr int kAttachWaitMilliseconds = 3000;
 
 // The command on this session's panel when one runs; else on a panel of its own that attaches
 // as the window would and is never shown.
@@ -135,8 +136,12 @@ int runCommand(const CommandLine &line, const QStringList &arguments)
     ATolvane panel;
     if (line.command.needsInterface()) {
         panel.awakeFromNib();
-        for (int i = 0; i < kAttachPasses && !panel.isAttached(); ++i)
-            QCoreApplication::processEvents();
+        // Its arrival is delivered by the event loop; a sound card still missing is waited for
+        // on a timer there.
+        const QDeadlineTimer deadline(kAttachWaitMilliseconds);
+        QCoreApplication::processEvents();
+        while (!panel.isAttached() && panel.attachPending() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     const CommandReply reply = carryOutCommand(panel, line.command, false);
     // The same end as quitting the window: the link flag is stored at the detach.

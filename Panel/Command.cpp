@@ -52,8 +52,10 @@ std::optional<LevelChange> parseLevel(const QString &text)
 
 QString setError(const QString &text)
 {
-    return QCoreApplication::translate("Command", "--set wants CHANNEL=LEVEL, where CHANNEL is input, output, input1, input2, output1 or output2 "
-              "and LEVEL a level in dB (-10dB) or a fraction from 0 to 1, not \"%1\".")
+    return QCoreApplication::translate(
+               "Command",
+               "--set wants CHANNEL=LEVEL, where CHANNEL is input, output, input1, input2, output1 or output2 "
+               "and LEVEL a level in dB (-10dB) or a fraction from 0 to 1, not \"%1\".")
         .arg(text);
 }
 
@@ -82,7 +84,9 @@ QString readMute(Command &command, const QString &text)
     const qsizetype side = parts.size() == 2 ? sides.indexOf(parts[0].trimmed()) : -1;
     const qsizetype change = parts.size() == 2 ? changes.indexOf(parts[1].trimmed()) : -1;
     if (side < 0 || change < 0)
-        return QCoreApplication::translate("Command", "--mute wants input=on|off|toggle or output=on|off|toggle, not \"%1\".").arg(text);
+        return QCoreApplication::translate("Command",
+                                           "--mute wants input=on|off|toggle or output=on|off|toggle, not \"%1\".")
+            .arg(text);
     command.mutes[static_cast<std::size_t>(side)] = static_cast<MuteChange>(change);
     return {};
 }
@@ -112,7 +116,9 @@ QString readPreset(Command &command, const QStringList &arguments, qsizetype &i,
         = {QStringLiteral("save"), QStringLiteral("load"), QStringLiteral("list"), QStringLiteral("delete")};
     const qsizetype which = actions.indexOf(action);
     if (which < 0)
-        return QCoreApplication::translate("Command", "--preset wants save NAME, load NAME, list or delete NAME, not \"%1\".").arg(action);
+        return QCoreApplication::translate("Command",
+                                           "--preset wants save NAME, load NAME, list or delete NAME, not \"%1\".")
+            .arg(action);
     command.preset = static_cast<PresetAction>(which + 1);
     if (command.preset == PresetAction::List)
         return {};
@@ -120,7 +126,9 @@ QString readPreset(Command &command, const QStringList &arguments, qsizetype &i,
         return QCoreApplication::translate("Command", "--preset %1 wants the preset's name.").arg(action);
     command.presetName = arguments[++i];
     if (!validPresetName(command.presetName))
-        return QCoreApplication::translate("Command", "\"%1\" cannot be a preset's name: use up to 64 characters, no \"/\", not starting with \".\".")
+        return QCoreApplication::translate(
+                   "Command",
+                   "\"%1\" cannot be a preset's name: use up to 64 characters, no \"/\", not starting with \".\".")
             .arg(command.presetName);
     return {};
 }
@@ -222,17 +230,19 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
 QString commandUsage()
 {
-    return QCoreApplication::translate("Command", "Usage: zorvex-panel [--simulate] [--screenshot FILE]\n"
-              "       zorvex-panel [--simulate] [--defaults] [--set CHANNEL=LEVEL]... [--mute SIDE=on|off|toggle]...\n"
-              "                    [--link on|off] [--rate 44100|48000|96000] [--get [--json]]\n"
-              "       zorvex-panel [--simulate] --preset save NAME | load NAME | list | delete NAME\n"
-              "\n"
-              "Without a command, opens the control panel of the Orvanelle Zorvex USB audio interface.\n"
-              "CHANNEL: input, output (both channels), input1, input2, output1, output2.\n"
-              "LEVEL: a level in dB as the read-outs show it (-10dB) or a fraction from 0 to 1.\n"
-              "SIDE: input or output.\n"
-              "A running panel carries the command out and its window follows; otherwise the command\n"
-              "attaches to the interface without a window.\n"
-              "Exit status: 0 done, 1 preset missing or damaged, 2 usage, 3 no interface, 4 no permission,\n"
-              "5 the rate refused.\n");
+    return QCoreApplication::translate(
+        "Command",
+        "Usage: zorvex-panel [--simulate] [--screenshot FILE]\n"
+        "       zorvex-panel [--simulate] [--defaults] [--set CHANNEL=LEVEL]... [--mute SIDE=on|off|toggle]...\n"
+        "                    [--link on|off] [--rate 44100|48000|96000] [--get [--json]]\n"
+        "       zorvex-panel [--simulate] --preset save NAME | load NAME | list | delete NAME\n"
+        "\n"
+        "Without a command, opens the control panel of the Orvanelle Zorvex USB audio interface.\n"
+        "CHANNEL: input, output (both channels), input1, input2, output1, output2.\n"
+        "LEVEL: a level in dB as the read-outs show it (-10dB) or a fraction from 0 to 1.\n"
+        "SIDE: input or output.\n"
+        "A running panel carries the command out and its window follows; otherwise the command\n"
+        "attaches to the interface without a window.\n"
+        "Exit status: 0 done, 1 preset missing or damaged, 2 usage, 3 no interface, 4 no permission,\n"
+        "5 the rate refused.\n");
 }

@@ -58,7 +58,10 @@ CommandReply chooseRate(ATolvane &panel, UInt32 rate)
     const QString why = panel.fSampleText ? panel.fSampleText->toolTip() : QString();
     return {kExitRateRefused,
             {},
-            why.isEmpty() ? QCoreApplication::translate("Command", "The rate did not change: the interface does not offer %1 Hz.").arg(rate) : why};
+            why.isEmpty()
+                ? QCoreApplication::translate("Command", "The rate did not change: the interface does not offer %1 Hz.")
+                      .arg(rate)
+                : why};
 }
 
 std::optional<Float32> readFloat(ATolvane &panel, int index, AudioPropertyID property, Float32 in = 0)
@@ -116,11 +119,15 @@ QString describe(ATolvane &panel, const PresetState &state, bool windowRuns, boo
                     .arg(QLatin1String(kLevelNames[i]), -8)
                     .arg(static_cast<double>(state.levels[i]), 0, 'f', 3)
                     .arg(decibels[i] ? formatDecibels(*decibels[i]) : QStringLiteral("?"));
-    const auto onOff = [](bool on) { return on ? QCoreApplication::translate("Command", "on") : QCoreApplication::translate("Command", "off"); };
+    const auto onOff = [](bool on) {
+        return on ? QCoreApplication::translate("Command", "on") : QCoreApplication::translate("Command", "off");
+    };
     text += QCoreApplication::translate("Command", "input mute  %1\noutput mute %2\nlink        %3\n")
                 .arg(onOff(state.mutes[0]), onOff(state.mutes[1]), onOff(state.link));
-    text += state.rate ? QCoreApplication::translate("Command", "rate        %1 Hz\n").arg(state.rate) : QCoreApplication::translate("Command", "rate        none\n");
-    text += windowRuns ? QCoreApplication::translate("Command", "window      open\n") : QCoreApplication::translate("Command", "window      none\n");
+    text += state.rate ? QCoreApplication::translate("Command", "rate        %1 Hz\n").arg(state.rate)
+                       : QCoreApplication::translate("Command", "rate        none\n");
+    text += windowRuns ? QCoreApplication::translate("Command", "window      open\n")
+                       : QCoreApplication::translate("Command", "window      none\n");
     return text;
 }
 
@@ -186,7 +193,9 @@ CommandReply carryOutCommand(ATolvane &panel, const Command &command, bool windo
             if (!value)
                 return {kExitNoInterface,
                         {},
-                        QCoreApplication::translate("Command", "The interface did not say which level is %1 dB; nothing changed.").arg(change.value)};
+                        QCoreApplication::translate("Command",
+                                                    "The interface did not say which level is %1 dB; nothing changed.")
+                            .arg(change.value)};
             faders.emplace_back(index, std::clamp(*value, 0.0f, 1.0f));
         }
     }

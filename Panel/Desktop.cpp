@@ -14,10 +14,10 @@
 #include <QShortcut>
 #include <QThread>
 #include <QWidget>
-#include <optional>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -22,7 +22,9 @@ void saveAs(ATolvane &panel)
 {
     bool ok = false;
     const QString name
-        = QInputDialog::getText(&panel, QCoreApplication::translate("PresetMenu", "Save preset"), QCoreApplication::translate("PresetMenu", "Preset name:"), QLineEdit::Normal, {}, &ok).trimmed();
+        = QInputDialog::getText(&panel, QCoreApplication::translate("PresetMenu", "Save preset"),
+                                QCoreApplication::translate("PresetMenu", "Preset name:"), QLineEdit::Normal, {}, &ok)
+              .trimmed();
     if (!ok || name.isEmpty() || !panel.isAttached())
         return;
     tell(panel, savePreset(name, panelState(panel)));
@@ -40,7 +42,8 @@ void showMenu(ATolvane &panel, QWidget *background, const QPoint &at)
 {
     QMenu menu(&panel);
     const bool attached = panel.isAttached();
-    menu.addAction(QCoreApplication::translate("PresetMenu", "Save as…"), &panel, [&panel] { saveAs(panel); })->setEnabled(attached);
+    menu.addAction(QCoreApplication::translate("PresetMenu", "Save as…"), &panel, [&panel] { saveAs(panel); })
+        ->setEnabled(attached);
     const QStringList names = presetNames();
     if (!names.isEmpty())
         menu.addSeparator();

@@ -96,7 +96,8 @@ QString savePreset(const QString &name, const PresetState &state)
         return QCoreApplication::translate("Presets", "Could not make the folder %1.").arg(presetsFolder());
     QSaveFile file(fileFor(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(object).toJson()) < 0 || !file.commit())
-        return QCoreApplication::translate("Presets", "Could not write the preset \"%1\" to %2: %3").arg(name, file.fileName(), file.errorString());
+        return QCoreApplication::translate("Presets", "Could not write the preset \"%1\" to %2: %3")
+            .arg(name, file.fileName(), file.errorString());
     return {};
 }
 
@@ -108,15 +109,18 @@ LoadedPreset loadPreset(const QString &name)
     if (!file.exists())
         return {std::nullopt, QCoreApplication::translate("Presets", "There is no preset \"%1\".").arg(name)};
     if (!file.open(QIODevice::ReadOnly) || file.size() > kPresetSizeLimit)
-        return {std::nullopt, QCoreApplication::translate("Presets", "The preset \"%1\" cannot be read (%2).").arg(name, file.fileName())};
+        return {std::nullopt,
+                QCoreApplication::translate("Presets", "The preset \"%1\" cannot be read (%2).")
+                    .arg(name, file.fileName())};
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.read(kPresetSizeLimit), &error);
     std::optional<PresetState> state
         = error.error == QJsonParseError::NoError ? stateFrom(document.object()) : std::nullopt;
     if (!state)
-        return {
-            std::nullopt,
-            QCoreApplication::translate("Presets", "The preset \"%1\" is damaged and was not loaded; nothing changed (%2).").arg(name, file.fileName())};
+        return {std::nullopt,
+                QCoreApplication::translate("Presets",
+                                            "The preset \"%1\" is damaged and was not loaded; nothing changed (%2).")
+                    .arg(name, file.fileName())};
     return {state, {}};
 }
 
@@ -128,6 +132,7 @@ QString deletePreset(const QString &name)
     if (!file.exists())
         return QCoreApplication::translate("Presets", "There is no preset \"%1\".").arg(name);
     if (!file.remove())
-        return QCoreApplication::translate("Presets", "Could not delete the preset \"%1\": %2").arg(name, file.errorString());
+        return QCoreApplication::translate("Presets", "Could not delete the preset \"%1\": %2")
+            .arg(name, file.errorString());
     return {};
 }

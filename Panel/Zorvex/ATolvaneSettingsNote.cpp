@@ -20,9 +20,10 @@ void ATolvane::noteSettingsSaved(bool saved)
     }
     // Said once per run of failures; the window keeps showing it.
     if (!wasFailing)
-        std::fprintf(stderr, "zorvex-panel: %s\n",
-                     qPrintable(tr("could not save the link setting to %1; it is tried again at the next change or detach.")
-                                    .arg(platform::preferencesFilePath())));
+        std::fprintf(
+            stderr, "zorvex-panel: %s\n",
+            qPrintable(tr("could not save the link setting to %1; it is tried again at the next change or detach.")
+                           .arg(platform::preferencesFilePath())));
     showSettingsNote(tr("The link setting could not be saved."));
 }
 

@@ -90,7 +90,8 @@ TEST(Discovery, AttachesOnceHIDDeviceAndSoundCardAreBothThere)
         EXPECT_EQ(h.panel->windowTitle(), c.attached ? QStringLiteral("Zorvex") : QStringLiteral("Zorvex Disabled"));
         if (!c.unplugInstead) {
             EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), c.attached ? 1u : 0u);
-            EXPECT_EQ(h.panel->fStatusLine->message().contains(QStringLiteral("its sound did not come up")), !c.attached);
+            EXPECT_EQ(h.panel->fStatusLine->message().contains(QStringLiteral("its sound did not come up")),
+                      !c.attached);
         }
         EXPECT_EQ(h.clock.pendingTimers(), 0u);
         EXPECT_EQ(h.pauses(1000000) + h.pauses(50000), 0u) << "no pause that freezes the window";

@@ -112,7 +112,8 @@ TEST(Program, ASecondLaunchWaitsForASlowFirstAndBringsItForwardAndSIGTERMQuitsTh
     EXPECT_EQ(first->exitCode(), 0);
     firstLog += first->readAllStandardError();
     EXPECT_TRUE(firstLog.contains("attached to the Zorvex"));
-    EXPECT_FALSE(firstLog.contains("disabled:")) << "neither before the first attach nor on quitting: " << firstLog.data();
+    EXPECT_FALSE(firstLog.contains("disabled:"))
+        << "neither before the first attach nor on quitting: " << firstLog.data();
 }
 
 TEST(Program, EndingSignalsArriveOnTheEventLoopAndTheDefaultsReturnWhenTheWatcherGoes)
@@ -186,9 +187,11 @@ TEST(Program, TheHeadlessPictureIsAFreshPrivateFileThatNoPlantedLinkRedirects)
         ASSERT_TRUE(file);
         const QFileInfo info(file->fileName());
         // Without a usable runtime folder, the temporary folder.
-        EXPECT_EQ(info.absolutePath(), QFileInfo(folder == runtime.path() ? folder : QDir::tempPath()).absoluteFilePath());
+        EXPECT_EQ(info.absolutePath(),
+                  QFileInfo(folder == runtime.path() ? folder : QDir::tempPath()).absoluteFilePath());
         EXPECT_FALSE(info.isSymLink());
-        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther), 0);
+        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                  0);
         EXPECT_EQ(info.size(), 0) << "created, not reused";
         file->write("picture");
         file->flush();

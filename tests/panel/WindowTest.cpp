@@ -61,7 +61,7 @@ TEST(PanelWindow, StartsAbsentAndEnableShowsEverythingButDisableIsNotItsMirror)
     using State = std::vector<std::pair<bool, bool>>;
     // Hidden faders are disabled too, so that a screen reader cannot set them.
     const State absent = {{false, false}, {false, false}, {false, true}, {false, true}, {true, false}, {true, false},
-                          {true, false}, {true, false}, {false, true}, {true, false}, {true, true}};
+                          {true, false},  {true, false},  {false, true}, {true, false}, {true, true}};
     PanelHarness h(false);
     h.panel->show();
     EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
