@@ -257,3 +257,33 @@ TEST(ShapedButtonClick, AClickOnAClearPixelReachesTheWidgetBehind)
     EXPECT_EQ(behindClicks.count(), 1);
     EXPECT_EQ(shapedActions.count(), 2);
 }
+
+// With the focus, the amber ring follows the picture's outline: the bounds for a picture
+// without alpha, the opaque shape otherwise. A new alternate picture is painted at once.
+TEST(ShapedButtonLook, TheFocusRingFollowsTheOutlineAndANewAlternatePictureRepaints)
+{
+    const auto amber = [](QColor c) { return c.red() > 200 && c.green() > 150 && c.green() < 230 && c.blue() < 140; };
+    QImage shaped = solid({20, 20}, Qt::transparent);
+    for (int y = 6; y < 14; ++y)
+        for (int x = 6; x < 14; ++x)
+            shaped.setPixelColor(x, y, QColor(40, 40, 40, 255));
+    for (const QImage &picture : {solid({20, 20}, Qt::darkGray, QImage::Format_RGB32), shaped}) {
+        SliderWindow host;
+        auto *button = new QVShapedButton(&host.window());
+        button->setImage(picture);
+        button->setGeometry(10, 10, 20, 20);
+        button->setFocusPolicy(Qt::StrongFocus);
+        ASSERT_TRUE(host.show());
+        button->setFocus();
+        ASSERT_TRUE(button->hasFocus());
+        const QImage shot = button->grab().toImage();
+        const int edge = picture.hasAlphaChannel() ? 6 : 0;
+        EXPECT_TRUE(amber(shot.pixelColor(edge, 10))) << "ring at the outline, alpha " << picture.hasAlphaChannel();
+        EXPECT_FALSE(amber(shot.pixelColor(10, 10))) << "not across the middle";
+
+        PaintRecorder paints(button);
+        button->setAlternateImage(solid({20, 20}, Qt::blue));
+        flushPaints();
+        EXPECT_FALSE(paints.painted().isEmpty());
+    }
+}

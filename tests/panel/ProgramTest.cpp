@@ -168,9 +168,11 @@ TEST(Program, TheHeadlessPictureIsAFreshPrivateFileThatNoPlantedLinkRedirects)
         ASSERT_TRUE(file);
         const QFileInfo info(file->fileName());
         // Without a usable runtime folder, the temporary folder.
-        EXPECT_EQ(info.absolutePath(), QFileInfo(folder == runtime.path() ? folder : QDir::tempPath()).absoluteFilePath());
+        EXPECT_EQ(info.absolutePath(),
+                  QFileInfo(folder == runtime.path() ? folder : QDir::tempPath()).absoluteFilePath());
         EXPECT_FALSE(info.isSymLink());
-        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther), 0);
+        EXPECT_EQ(info.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                  0);
         EXPECT_EQ(info.size(), 0) << "created, not reused";
         file->write("picture");
         file->flush();
