@@ -285,3 +285,35 @@ TEST(Discovery, PlugAndUnplugCyclesLeaveNothingBehindInTheRegistry)
     EXPECT_EQ(registry.referenceEntryCount(), 0u);
     EXPECT_EQ(registry.outstandingReferences(), 0);
 }
+
+// A matching notification reports only the services whose every key matches: the vendor's two
+// products, not another vendor's device of the same name.
+TEST(Discovery, AMatchingNotificationReportsOnlyServicesWhoseEveryKeyMatches)
+{
+    DiscoveryHarness h;
+    IONotificationPortRef port = IONotificationPortCreate(kIOMasterPortDefault);
+    CFRunLoopAddSource(IONotificationPortGetRunLoopSource(port));
+    CFDictionary matching = IOServiceMatching("IOHIDDevice");
+    matching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(24090));
+    io_iterator_t iterator = 0;
+    ASSERT_EQ(IOServiceAddMatchingNotification(
+                  port, "IOServiceMatched", matching, [](void *, io_iterator_t) {}, nullptr, &iterator),
+              KERN_SUCCESS);
+    const auto drain = [&] {
+        int n = 0;
+        while (const io_service_t service = IOIteratorNext(iterator)) {
+            ++n;
+            IOObjectRelease(service);
+        }
+        return n;
+    };
+    drain();
+    USBDevice otherVendor = USBDevice::zorvex();
+    otherVendor.hid.vendorID = 1234;
+    otherVendor.serviceVendorID = 1234;
+    h.plug(otherVendor);
+    h.plug(USBDevice::otherProduct());
+    h.plug();
+    EXPECT_EQ(drain(), 2);
+    IONotificationPortDestroy(port);
+}

@@ -56,6 +56,7 @@ TEST(HIDChannel, EitherRefusedReportFailsTheCommandAndARefusedOutputIsNotReadBac
         (refuseOutput ? h.hid.setRefuseOutput(true) : h.hid.setRefuseInput(true));
         EXPECT_EQ(h.panel->setI2c(26, 0), 0u);
         ASSERT_EQ(h.hid.reports().size(), refuseOutput ? 1u : 2u);
+        EXPECT_EQ(h.hid.registerWrites().size(), refuseOutput ? 0u : 1u) << "a refused command reached no register";
         EXPECT_EQ(h.hid.reports()[0].type, kIOHIDReportTypeOutput);
     }
 }
