@@ -186,6 +186,7 @@ TEST(ShapedButtonHit, HalfOpaquePixelsHitAndTheRestMiss)
     EXPECT_FALSE(button.hitTest({4, 0}));
     EXPECT_FALSE(button.hitTest({0, 4}));
     EXPECT_FALSE(button.hitTest({39, 39}));
+    EXPECT_EQ(button.mask(), QRegion(0, 0, 4, 4)) << "the mask is the opaque pixels, from the first column on";
 }
 
 TEST(ShapedButtonHit, AlphaIsReadInAnyLayoutAndNoAlphaMakesTheWholeBoundsClickable)
