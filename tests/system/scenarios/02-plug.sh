@@ -63,6 +63,9 @@ panel_stop
 session_start
 panel_start
 check_within 120 attached "attached again, with the accessibility bridge on"
+# No window manager runs to hand the window the keyboard: it takes it as after a click.
+in_host xdotool windowfocus "$PANEL_WINDOW"
+wait_for 10 '[ "$(in_host xdotool getwindowfocus)" = "$PANEL_WINDOW" ]' || log "the window did not take the keyboard"
 check 'a11y grab "Input 1 level"' "the input 1 fader takes the focus"
 check_within 30 'a11y focus | grep -q "^active|Input 1 level|-[0-9.]* dB$"' "focused, it says its dB: $(a11y focus)"
 spoken=$(a11y focus)
