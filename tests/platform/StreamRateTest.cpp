@@ -4,6 +4,7 @@
 #include "RateWatch.h"
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -264,11 +265,18 @@ TEST_F(SideRates, AChoiceReachesTheServerIsReportedOnceAndIsPutBackWhenTheLastLi
 
     const int before = wakes;
     ASSERT_EQ(watch.choose(96000), noErr);
+    // The two sides' moves may come in one batch or two, in either order.
     std::vector<PropertyChange> owed;
-    EXPECT_TRUE(eventually([&] { return !(owed = watch.changes()).empty(); }));
+    EXPECT_TRUE(eventually([&] {
+        for (const PropertyChange &change : watch.changes())
+            owed.push_back(change);
+        return owed.size() >= 2;
+    }));
     EXPECT_GT(wakes, before) << "the server's thread woke the owner";
     const std::vector<PropertyChange> expected{{output.device, 0, 0, kAudioDevicePropertyStreamFormat},
                                                {input.device, 0, 1, kAudioDevicePropertyStreamFormat}};
+    std::sort(owed.begin(), owed.end(),
+              [](const PropertyChange &a, const PropertyChange &b) { return a.isInput < b.isInput; });
     EXPECT_EQ(owed, expected);
     EXPECT_TRUE(watch.changes().empty()) << "each move is reported once";
     EXPECT_EQ(serverRate(), "96000");
