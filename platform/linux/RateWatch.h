@@ -64,8 +64,9 @@ struct PcmSide {
 
 // While a substream is open, how often its rate is read again: a rate set by a program that
 // keeps the device open shows within this. Right after an open or close, reads come sooner
-// (from kRateFirstRead, doubling), to catch the rate a program sets just after opening.
-inline constexpr std::chrono::milliseconds kRatePollPeriod{1000};
+// (from kRateFirstRead, doubling), to catch the rate a program sets just after opening. Two
+// seconds keep a panel beside a running stream under one wake-up a second.
+inline constexpr std::chrono::milliseconds kRatePollPeriod{2000};
 inline constexpr std::chrono::milliseconds kRateFirstRead{100};
 
 class RateWatch {

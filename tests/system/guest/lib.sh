@@ -45,16 +45,22 @@ check() {
 check_within() { check "wait_for $1 '$(echo "$2" | sed "s/'/'\\\\''/g")'" "$3"; }
 figure() { log "figure: $*"; }
 # wakeups SECONDS - the panel's wake-ups per second over SECONDS (context switches of its
-# threads); sets WAKEUPS (all threads) and WAKEUPS_OTHERS (all but the window's thread).
+# threads, counted for the threads there at both ends and in full for those born between);
+# sets WAKEUPS (all threads) and WAKEUPS_OTHERS (all but the window's thread).
 wakeups() {
-    _switches() { cat /proc/$PANEL_PID/task/$1/status 2>/dev/null \
-        | awk '/ctxt_switches/ { s += $2 } END { print s + 0 }'; }
-    _all0=$(_switches '*'); _main0=$(_switches "$PANEL_PID")
+    _switches() {
+        for _s in /proc/$PANEL_PID/task/*/status; do
+            awk -v t="${_s%/status}" '/ctxt_switches/ { s += $2 } END { sub(".*/", "", t); print t, s + 0 }' "$_s" 2>/dev/null
+        done
+    }
+    _switches > /tmp/wakeups.0
     sleep "$1"
-    _all1=$(_switches '*'); _main1=$(_switches "$PANEL_PID")
-    WAKEUPS=$(awk -v a="$_all0" -v b="$_all1" -v s="$1" 'BEGIN { printf "%.1f", (b - a) / s }')
-    WAKEUPS_OTHERS=$(awk -v a="$_all0" -v b="$_all1" -v m="$_main0" -v n="$_main1" -v s="$1" \
-        'BEGIN { printf "%.1f", ((b - a) - (n - m)) / s }')
+    _switches > /tmp/wakeups.1
+    set -- "$1" $(awk -v main="$PANEL_PID" 'NR == FNR { at[$1] = $2; next }
+        $2 > 0 { d = $2 - ($1 in at ? at[$1] : 0); all += d; if ($1 != main) others += d }
+        END { print all + 0, others + 0 }' /tmp/wakeups.0 /tmp/wakeups.1)
+    WAKEUPS=$(awk -v n="$2" -v s="$1" 'BEGIN { printf "%.1f", n / s }')
+    WAKEUPS_OTHERS=$(awk -v n="$3" -v s="$1" 'BEGIN { printf "%.1f", n / s }')
 }
 verdict() { exit $((CHECKS_FAILED > 0)); }
 
