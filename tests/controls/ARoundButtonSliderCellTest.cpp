@@ -80,26 +80,6 @@ TEST(SliderTracking, ThumbEdgesTopLeftInsideBottomRightOutside)
     }
 }
 
-TEST(SliderTracking, TheDragShowsTheFocusPictureAndRestoresTheSelectionAfter)
-{
-    for (bool takesFocus : {false, true}) {
-        TrackedSlider t(0.5, takesFocus);
-        ASSERT_TRUE(t.window.show());
-        if (takesFocus && !t.window.window().isActiveWindow())
-            GTEST_SKIP() << "the platform gives the test window no focus";
-        if (!takesFocus) {
-            ASSERT_EQ(t.slider->selected(), 0);
-        }
-
-        t.window.press(t.slider, {10, 55});
-        EXPECT_EQ(t.slider->selected(), 1);
-        t.window.move(t.slider, {10, 45});
-        t.window.release(t.slider, {10, 45});
-        // A click that gave the slider focus leaves it selected.
-        EXPECT_EQ(t.slider->selected(), takesFocus ? 1 : 0) << "takes focus: " << takesFocus;
-    }
-}
-
 TEST(SliderTracking, HidingOrDisablingTheSliderMidDragEndsTheDrag)
 {
     // The panel hides or disables its faders when the interface goes away; the release then

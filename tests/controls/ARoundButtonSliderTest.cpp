@@ -55,26 +55,6 @@ TEST(SliderValue, ClampsToTheBoundsAndReversedBoundsStoreTheLowerBound)
     }
 }
 
-TEST(SliderValue, SettingTheCurrentValueRedrawsSendsAndCopiesNothing)
-{
-    LinkedPair pair;
-    pair.a->setLinked(true);
-    pair.a->setDoubleValue(1.0);
-    pair.b->setDoubleValueNotLinked(0.1); // a copy would show
-    ASSERT_TRUE(pair.window.show());
-    PaintRecorder paintsA(pair.a), paintsB(pair.b);
-    pair.senders.clear();
-
-    pair.a->setDoubleValue(1.0); // the current value
-    pair.a->setDoubleValue(7.0); // clamps to the current value
-    flushPaints();
-
-    EXPECT_TRUE(paintsA.painted().isEmpty());
-    EXPECT_TRUE(paintsB.painted().isEmpty());
-    EXPECT_TRUE(pair.senders.empty());
-    EXPECT_EQ(pair.b->doubleValue(), 0.1);
-}
-
 // ---- link ----
 
 TEST(SliderLink, AChangeOnALinkedSliderMovesThePartnerAndAnnouncesItOnce)
@@ -158,18 +138,3 @@ TEST(SliderAppearance, SelectedShowsTheFocusPictureAndRegularControlSizeThePickP
 
 // ---- geometry and repainting ----
 
-TEST(SliderGeometry, ThumbTravelsLinearlyFromTopToBottomAndEqualBoundsRestItAtTheBottom)
-{
-    struct Case {
-        double min, max, value, top;
-    };
-    for (const Case &c : {Case{0, 1, 1.0, 0}, Case{0, 1, 0.25, 75}, Case{0, 1, 0.5, 50}, Case{0, 1, 0.0, 100},
-                          Case{0.5, 0.5, 0.5, 100}}) {
-        SliderWindow window;
-        ARoundButtonSlider *slider = window.addSlider("s");
-        slider->setMinValue(c.min);
-        slider->setMaxValue(c.max);
-        slider->setDoubleValue(c.value);
-        EXPECT_EQ(slider->thumbRectForValue(c.value), QRectF(2, c.top, 16, 20)) << c.min << ".." << c.max;
-    }
-}

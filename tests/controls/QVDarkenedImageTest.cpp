@@ -53,21 +53,6 @@ TEST(DarkenedImage, EachColourByteLosesTheColoursAmountAndAlphaIsKept)
     }
 }
 
-TEST(DarkenedImage, ResultHasTheReceiversSizeFromItsTopLeftPixels)
-{
-    // 20 x 8 pixels standing as a 10 x 4 point picture.
-    QImage dense = filled({20, 8}, QColor(0, 0, 0, 255));
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 10; ++x)
-            dense.setPixelColor(x, y, QColor(255, 255, 255, 255));
-    dense.setDevicePixelRatio(2.0);
-
-    EXPECT_EQ(darkenedImageWithColor(dense, Qt::white), filled({10, 4}, QColor(254, 254, 254, 255)));
-
-    // The same with the size given outright, fractions cut off.
-    EXPECT_EQ(darkenedImageWithColor(dense, QSizeF(10.9, 4.5), Qt::white).size(), QSize(10, 4));
-}
-
 TEST(DarkenedImage, NothingToReadGivesNoPicture)
 {
     EXPECT_TRUE(darkenedImageWithColor(QImage(), Qt::white).isNull());
@@ -98,13 +83,3 @@ TEST(DarkenedImage, OtherLayoutsAreReadAsRedGreenBlueAlpha)
     EXPECT_EQ(darkenedImageWithColor(grey, colour).pixelColor(0, 0), QColor(22, 149, 149, 255));
 }
 
-TEST(DarkenedImage, PremultipliedPixelsStayValid)
-{
-    QImage source(1, 1, QImage::Format_ARGB32_Premultiplied);
-    source.fill(QColor(200, 100, 60, 128));
-    const QImage out = darkenedImageWithColor(source, QColor::fromRgbF(0.9f, 0.9f, 0.9f));
-    ASSERT_EQ(out.format(), QImage::Format_RGBA8888_Premultiplied);
-    const Bytes b = bytesAt(out, 0, 0);
-    EXPECT_EQ(b[3], 128);
-    EXPECT_LE(std::max({b[0], b[1], b[2]}), b[3]);
-}

@@ -159,32 +159,6 @@ TEST(Discovery, OtherDevicesAndUnreadableServicesAreNotAttached)
     }
 }
 
-TEST(Discovery, OnlyTheFirstServiceNamedZorvexOfADrainIsAttached)
-{
-    DiscoveryHarness h;
-    h.wake();
-    h.bus->plug(serviceOnly());                           // waits in the backlog
-    const auto zorvex = h.bus->plug(USBDevice::zorvex()); // reported by the manager
-    h.settle();
-    EXPECT_TRUE(h.panel->isAttached());
-    EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0) << "every service handle released";
-    EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(zorvex));
-}
-
-TEST(Discovery, UserClientThatWillNotOpenAbandonsTheAttachSilently)
-{
-    DiscoveryHarness h;
-    h.wake();
-    USBDevice usb = USBDevice::zorvex();
-    usb.userClientOpens = false;
-    const auto zorvex = h.plug(usb);
-    EXPECT_EQ(h.countCalls(sim::AudioOp::DeviceGetPropertyInfo), 0u) << "the panel was not asked to attach";
-    EXPECT_FALSE(h.panel->isAttached());
-    EXPECT_EQ(h.panel->HIDInterface(), h.bus->hid(zorvex)) << "no detach ran";
-    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
-    EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0);
-}
-
 TEST(Discovery, OnlyTheTerminationMessageDetaches)
 {
     DiscoveryHarness h;
@@ -286,34 +260,3 @@ TEST(Discovery, PlugAndUnplugCyclesLeaveNothingBehindInTheRegistry)
     EXPECT_EQ(registry.outstandingReferences(), 0);
 }
 
-// A matching notification reports only the services whose every key matches: the vendor's two
-// products, not another vendor's device of the same name.
-TEST(Discovery, AMatchingNotificationReportsOnlyServicesWhoseEveryKeyMatches)
-{
-    DiscoveryHarness h;
-    IONotificationPortRef port = IONotificationPortCreate(kIOMasterPortDefault);
-    CFRunLoopAddSource(IONotificationPortGetRunLoopSource(port));
-    CFDictionary matching = IOServiceMatching("IOHIDDevice");
-    matching.insert(QStringLiteral("VendorID"), QVariant::fromValue<qint32>(24090));
-    io_iterator_t iterator = 0;
-    ASSERT_EQ(IOServiceAddMatchingNotification(
-                  port, "IOServiceMatched", matching, [](void *, io_iterator_t) {}, nullptr, &iterator),
-              KERN_SUCCESS);
-    const auto drain = [&] {
-        int n = 0;
-        while (const io_service_t service = IOIteratorNext(iterator)) {
-            ++n;
-            IOObjectRelease(service);
-        }
-        return n;
-    };
-    drain();
-    USBDevice otherVendor = USBDevice::zorvex();
-    otherVendor.hid.vendorID = 1234;
-    otherVendor.serviceVendorID = 1234;
-    h.plug(otherVendor);
-    h.plug(USBDevice::otherProduct());
-    h.plug();
-    EXPECT_EQ(drain(), 2);
-    IONotificationPortDestroy(port);
-}

@@ -187,22 +187,6 @@ TEST(MixerUnbound, CallsReachNoDeviceAndOnlyTheRecordChanges)
         EXPECT_NE(c.status, noErr);
 }
 
-TEST(MixerThreads, ReadBackFromAnotherThreadRunsOnceOnTheWindowsThread)
-{
-    PanelHarness h(true, PanelHarness::exactZorvex());
-    h.audio.externalSetVolume(h.device, 1, 1, 0.6f);
-    std::thread other([&] {
-        h.panel->performReadBack(2); /* channel1LevelChanged */
-    });
-    other.join();
-    EXPECT_TRUE(h.calls(AudioOp::DeviceGetProperty).empty()) << "nothing ran on the other thread";
-    QCoreApplication::processEvents();
-    EXPECT_EQ(h.calls(AudioOp::DeviceGetProperty).size(), 2u) << "one volume and one decibel read";
-    EXPECT_EQ(h.panel->fChannelLevel1->doubleValue(), static_cast<double>(0.6f));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(h.calls(AudioOp::DeviceGetProperty).size(), 2u);
-}
-
 TEST(MixerReadBack, ReadoutTextMatchesTheCLibrarysFormattingEverywhere)
 {
     // Halfway cases, both zeros, large and tiny values, every tenth-step near the device's range,

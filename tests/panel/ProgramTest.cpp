@@ -116,27 +116,6 @@ TEST(Program, ASecondLaunchWaitsForASlowFirstAndBringsItForwardAndSIGTERMQuitsTh
         << "neither before the first attach nor on quitting: " << firstLog.data();
 }
 
-TEST(Program, EndingSignalsArriveOnTheEventLoopAndTheDefaultsReturnWhenTheWatcherGoes)
-{
-    {
-        TerminationSignals watcher;
-        ASSERT_TRUE(watcher.isActive());
-        QSignalSpy received(&watcher, &TerminationSignals::received);
-        for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-            received.clear();
-            ASSERT_EQ(std::raise(signalNumber), 0) << "the process is still running";
-            ASSERT_TRUE(received.count() > 0 || received.wait(5000)) << signalNumber;
-            ASSERT_EQ(received.count(), 1);
-            EXPECT_EQ(received.at(0).at(0).toInt(), signalNumber);
-        }
-    }
-    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-        struct sigaction current {};
-        ASSERT_EQ(::sigaction(signalNumber, nullptr, &current), 0);
-        EXPECT_EQ(current.sa_handler, SIG_DFL) << signalNumber;
-    }
-}
-
 TEST(Program, TheWindowHasItsIconNoMaximizeButtonAndCtrlQEndsTheProgram)
 {
     PanelHarness h(false);

@@ -190,20 +190,6 @@ TEST(SampleRateSet, AChoiceThatWentNowhereShowsTheRunningRateAndSaysWhy)
     }
 }
 
-TEST(SampleRateMatrix, ForcingOneSelectKeepsTheUsersCellOnly)
-{
-    PanelHarness h;
-    AMatrix *m = h.panel->fSampleRate;
-    m->selectCellWithTag(0);
-    cellWithTag(m, 2)->setState(1); // a second selected cell
-    h.panel->forcingOneSelect(m);
-    int selected = 0;
-    for (AButton *cell : m->cells())
-        selected += cell->state();
-    EXPECT_EQ(selected, 1);
-    EXPECT_EQ(selectedTag(*h.panel), 0);
-}
-
 TEST(SampleRateMatrix, IsOneTabStopWhoseArrowKeysChooseAndReturnPresses)
 {
     PanelHarness h;

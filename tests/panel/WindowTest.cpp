@@ -2,6 +2,7 @@
 #include "AMatrix.h"
 #include "ARoundButtonSlider.h"
 #include "ATextField.h"
+#include "AStatusLine.h"
 #include "PanelGlobals.h"
 #include "PanelHarness.h"
 
@@ -44,14 +45,29 @@ TEST(PanelWindow, ControlsSendTheirActionsThroughTheInterfaceFile)
     h.panel->fChannelLink->click();
     EXPECT_EQ(h.panel->currPreference.m_nLink[0], 1);
 
+    // Keep on Top twice: on top and back to the level it had, the window on screen throughout.
     auto *keepOnTop = h.panel->findChild<AButton *>(QStringLiteral("keepOnTopButton"));
     ASSERT_NE(keepOnTop, nullptr);
+    const CGWindowLevel before = h.panel->level();
     keepOnTop->click();
     EXPECT_EQ(keepOnTop->state(), 1) << "the action, not the click, sets the state";
     EXPECT_TRUE(h.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(h.panel->isVisible());
+    keepOnTop->click();
+    EXPECT_EQ(keepOnTop->state(), 0);
+    EXPECT_EQ(h.panel->level(), before);
+    EXPECT_FALSE(h.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-    h.panel->findChild<AButton *>(QStringLiteral("audioSettingsButton"))->click();
-    EXPECT_EQ(h.scripts.scripts().size(), 1u);
+    // Audio Settings asks for the system's sound settings, and says so when none can start.
+    auto *audioSettings = h.panel->findChild<AButton *>(QStringLiteral("audioSettingsButton"));
+    audioSettings->click();
+    ASSERT_EQ(h.scripts.scripts().size(), 1u);
+    EXPECT_EQ(h.scripts.scripts()[0], QStringLiteral("tell application \"Audio MIDI Setup\" to activate"));
+    EXPECT_TRUE(h.panel->fStatusLine->message().isEmpty());
+    RecordingScriptRunner failing(false);
+    setScriptRunner(&failing);
+    audioSettings->click();
+    EXPECT_TRUE(h.panel->fStatusLine->message().contains(QStringLiteral("No sound settings program")));
 }
 
 // Absent: faders and read-outs hidden, the rest shown but disabled. Enabling shows everything,
@@ -76,29 +92,4 @@ TEST(PanelWindow, StartsAbsentAndEnableShowsEverythingButDisableIsNotItsMirror)
     h.panel->disableControls();
     EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
     EXPECT_EQ(shownAndEnabled(*h.panel), absent);
-}
-
-TEST(PanelWindow, KeepOnTopTwiceRestoresTheLevelAndAudioSettingsIgnoresTheScriptsFailure)
-{
-    PanelHarness h(false);
-    h.panel->show();
-    AButton sender;
-    sender.setCheckable(true);
-    const CGWindowLevel before = h.panel->level();
-    h.panel->alwaysOnTop(&sender);
-    EXPECT_EQ(sender.state(), 1);
-    EXPECT_TRUE(h.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(h.panel->isVisible()) << "changing the level keeps the window on screen";
-
-    h.panel->alwaysOnTop(&sender);
-    EXPECT_EQ(sender.state(), 0);
-    EXPECT_EQ(h.panel->level(), before);
-    EXPECT_FALSE(h.panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-
-    RecordingScriptRunner failing(false);
-    setScriptRunner(&failing);
-    h.panel->LaunchAudioMidiSetup(nullptr);
-    ASSERT_EQ(failing.scripts().size(), 1u);
-    EXPECT_EQ(failing.scripts()[0], QStringLiteral("tell application \"Audio MIDI Setup\" to activate"));
-    EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
 }

@@ -80,13 +80,6 @@ struct InstalledBackend {
 
 } // namespace
 
-// The codes other programs and files know the properties by: first character in the high byte.
-TEST(FourCharCode, PacksFirstCharacterHigh)
-{
-    EXPECT_EQ(toUInt32(kAudioDevicePropertyVolumeScalar), 0x766F6C6Du);
-    EXPECT_EQ(toUInt32(kAudioStreamPropertyPhysicalFormat), 0x70667420u) << "the blank is the low byte";
-}
-
 TEST(AudioWrappers, RefuseASizeLargerThanTheBufferAndHandTheBackendOnlyTheOfferedBytes)
 {
     GreedyBackend backend;

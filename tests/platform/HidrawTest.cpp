@@ -2,7 +2,6 @@
 #include "HidrawDevice.h"
 #include "IOKit.h"
 #include "Preferences.h"
-#include "SimHID.h"
 #include "UdevHIDMonitor.h"
 
 #include <QCoreApplication>
@@ -32,21 +31,6 @@ std::vector<std::uint8_t> vendorCommand()
 
 // ---- report framing ----
 
-TEST(HidReportFraming, TheReportIdGoesInFrontOfTheUnchangedReportAndMustFitAByte)
-{
-    const std::vector<std::uint8_t> report = vendorCommand();
-    for (const CFIndex id : {0, 5}) {
-        const auto framed = frameOutputReport(id, report);
-        ASSERT_TRUE(framed.has_value());
-        ASSERT_EQ(framed->size(), 28u);
-        EXPECT_EQ((*framed)[0], id);
-        EXPECT_TRUE(std::equal(report.begin(), report.end(), framed->begin() + 1));
-    }
-    EXPECT_EQ(frameOutputReport(0, {}), std::vector<std::uint8_t>{0}) << "an empty report is its id alone";
-    EXPECT_FALSE(frameOutputReport(256, report).has_value());
-    EXPECT_FALSE(frameOutputReport(-1, report).has_value());
-}
-
 // ---- identity from udev ----
 
 TEST(UsbIds, OnlyFourHexDigitsOfSysfsTextBecomeAnId)
@@ -63,28 +47,6 @@ TEST(UsbIds, OnlyFourHexDigitsOfSysfsTextBecomeAnId)
                                                                                         {"-5e1", std::nullopt}};
     for (const auto &[text, id] : cases)
         EXPECT_EQ(parseUsbId(text), id) << text.value_or("(absent)");
-}
-
-TEST(HidProperties, UsbAttributesBecomePropertiesAndAbsentOrMalformedOnesLeaveTheirKeyOut)
-{
-    const QVariantMap properties = hidPropertiesFrom(zorvexAttributes());
-    SInt32 vendor = 0;
-    SInt32 product = 0;
-    ASSERT_TRUE(CFNumberGetValue(properties.value(QStringLiteral("VendorID")), &vendor));
-    ASSERT_TRUE(CFNumberGetValue(properties.value(QStringLiteral("ProductID")), &product));
-    EXPECT_EQ(vendor, 24090);
-    EXPECT_EQ(product, 15364);
-    EXPECT_EQ(properties.value(QStringLiteral("Manufacturer")).toString(), QStringLiteral("Orvanelle"));
-    EXPECT_EQ(properties.value(QStringLiteral("Product")).toString(), QStringLiteral("Zorvex"));
-
-    UsbAttributes partial = zorvexAttributes();
-    partial.manufacturer.reset();
-    partial.idProduct = "zz";
-    const QVariantMap partialProperties = hidPropertiesFrom(partial);
-    EXPECT_FALSE(partialProperties.contains(QStringLiteral("Manufacturer")));
-    EXPECT_FALSE(partialProperties.contains(QStringLiteral("ProductID")));
-    EXPECT_TRUE(partialProperties.contains(QStringLiteral("VendorID")));
-    EXPECT_TRUE(hidPropertiesFrom(UsbAttributes{}).isEmpty());
 }
 
 // ---- the device over hidapi, without a device ----
@@ -107,6 +69,8 @@ TEST(HidrawDevice, ANodeThatIsNotHidrawAnswersNoDeviceWithoutReachingHidapiAndBa
         EXPECT_EQ(reply, std::vector<std::uint8_t>(18, 0xEE));
         // Report types the device cannot carry, in either direction.
         EXPECT_EQ(device.setReport(kIOHIDReportTypeInput, 0, vendorCommand()), kIOReturnBadArgument);
+        for (const CFIndex id : {-1, 256}) // a report id is one byte
+            EXPECT_EQ(device.setReport(kIOHIDReportTypeOutput, id, vendorCommand()), kIOReturnBadArgument);
         EXPECT_EQ(device.getReport(kIOHIDReportTypeOutput, 0, reply, length), kIOReturnBadArgument);
         EXPECT_EQ(device.getReport(kIOHIDReportTypeInput, 0, std::span<std::uint8_t>(), length), kIOReturnBadArgument);
     }

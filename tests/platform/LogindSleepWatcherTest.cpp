@@ -150,19 +150,6 @@ void sendCommand(AcceptingDevice &device)
 
 } // namespace
 
-TEST_F(LogindOnPrivateBus, PrepareForSleepPostsWillSleepAndItsEndDidWake)
-{
-    AttachedPanel panel;
-    LogindSleepWatcher watcher(panelBus());
-    ASSERT_TRUE(watcher.listening());
-    say(true);
-    ASSERT_TRUE(settles([&] { return panel.names.size() == 1; }));
-    say(false);
-    ASSERT_TRUE(settles([&] { return panel.names.size() == 2; }));
-    const std::vector<QString> expected{NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification};
-    EXPECT_EQ(panel.names, expected);
-}
-
 TEST_F(LogindOnPrivateBus, WhileAttachedADelayLockIsHeldUntilTheFirstCommandAfterWillSleepAndTakenAgainAfterWake)
 {
     LogindSleepWatcher watcher(panelBus());
@@ -225,11 +212,17 @@ TEST_F(LogindOnPrivateBus, DetachingWhileGoingToSleepReleasesAndTheWatchersEndCl
     EXPECT_EQ(logind.locks.size(), 2u) << "a destroyed watcher no longer listens for attaching";
 }
 
-TEST_F(LogindOnPrivateBus, ALogindThatRestartsIsAskedForANewLock)
+// Sleep and wake come as logind's signal; a logind that restarts is asked for a new lock.
+TEST_F(LogindOnPrivateBus, SleepAndWakeArePostedAndALogindThatRestartsIsAskedForANewLock)
 {
     LogindSleepWatcher watcher(panelBus());
     AttachedPanel panel;
     ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
+    say(true);
+    ASSERT_TRUE(settles([&] { return panel.names.size() == 1; }));
+    say(false);
+    ASSERT_TRUE(settles([&] { return panel.names.size() == 2 && watcher.inhibiting(); }));
+    EXPECT_EQ(panel.names, (std::vector<QString>{NSWorkspaceWillSleepNotification, NSWorkspaceDidWakeNotification}));
     QDBusConnection::disconnectFromBus(QStringLiteral("logind"));
     StandInLogind restarted;
     serve(QStringLiteral("restarted"), restarted);

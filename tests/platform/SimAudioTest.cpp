@@ -66,49 +66,6 @@ struct SimAudio : ::testing::Test {
 
 } // namespace
 
-// A volume change tells its scalar and decibels, a mute and a new format their own property,
-// all on one thread of the simulator's; setting what is already there tells nothing.
-TEST_F(SimAudio, EveryChangeIsNotifiedOnceOnTheSimulatorsThread)
-{
-    Recorder r;
-    for (Boolean isInput : {Boolean{0}, Boolean{1}})
-        for (UInt32 channel : {0u, 1u, 2u})
-            for (AudioPropertyID p : {kAudioDevicePropertyVolumeScalar, kAudioDevicePropertyVolumeDecibels,
-                                      kAudioDevicePropertyMute, kAudioDevicePropertyStreamFormat})
-                ASSERT_EQ(AudioDeviceAddPropertyListener(device, channel, isInput, p, Recorder::proc, &r), noErr);
-
-    const Float32 half = 0.5f;
-    const UInt32 on = 1;
-    ASSERT_EQ(AudioDeviceSetProperty(device, nullptr, 1, 1, kAudioDevicePropertyVolumeScalar, 4, bytesOf(half)), noErr);
-    ASSERT_EQ(AudioDeviceSetProperty(device, nullptr, 0, 0, kAudioDevicePropertyMute, 4, bytesOf(on)), noErr);
-    audio.externalSetVolume(device, 0, 2, 0.25f);
-    audio.externalSetMute(device, 1, 0, 1);
-    audio.externalSetMute(device, 1, 0, 1); // no change
-    const auto formats = sim::DeviceConfig::standardFormats();
-    ASSERT_EQ(setFormat(0, formats[4]), noErr);
-    ASSERT_EQ(setFormat(0, formats[4]), noErr); // already running so
-    audio.waitForNotifications();
-    EXPECT_EQ(audio.volume(device, 1, 1), 64.0f / 127.0f) << "held in the device's own steps";
-    EXPECT_EQ(audio.currentFormat(device, 0), formats[4]);
-    EXPECT_EQ(audio.currentFormat(device, 1), formats[0]);
-
-    const UInt32 d = toUInt32(device);
-    const std::vector<Key> expected = {
-        {d, 1, 1, toUInt32(kAudioDevicePropertyVolumeScalar)},
-        {d, 1, 1, toUInt32(kAudioDevicePropertyVolumeDecibels)},
-        {d, 0, 0, toUInt32(kAudioDevicePropertyMute)},
-        {d, 2, 0, toUInt32(kAudioDevicePropertyVolumeScalar)},
-        {d, 2, 0, toUInt32(kAudioDevicePropertyVolumeDecibels)},
-        {d, 0, 1, toUInt32(kAudioDevicePropertyMute)},
-        {d, 0, 0, toUInt32(kAudioDevicePropertyStreamFormat)},
-    };
-    EXPECT_EQ(r.take(), expected);
-    for (const std::thread::id thread : r.threads) {
-        EXPECT_NE(thread, std::this_thread::get_id());
-        EXPECT_EQ(thread, r.threads.front()) << "one notification thread";
-    }
-}
-
 TEST_F(SimAudio, RemovalWaitsForADeliveryInProgressAndNoCallArrivesAfterIt)
 {
     SlowListener slow;
