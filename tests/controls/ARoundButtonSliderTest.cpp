@@ -137,4 +137,3 @@ TEST(SliderAppearance, SelectedShowsTheFocusPictureAndRegularControlSizeThePickP
 }
 
 // ---- geometry and repainting ----
-

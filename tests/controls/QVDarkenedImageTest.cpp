@@ -82,4 +82,3 @@ TEST(DarkenedImage, OtherLayoutsAreReadAsRedGreenBlueAlpha)
     const QImage grey = filled({3, 3}, QColor(150, 150, 150), QImage::Format_Grayscale8);
     EXPECT_EQ(darkenedImageWithColor(grey, colour).pixelColor(0, 0), QColor(22, 149, 149, 255));
 }
-

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 const QColor kBlueAccent(0x30, 0x8c, 0xc6);
 const QColor kGreyAccent(0x8e, 0x8e, 0x93);
 

@@ -259,4 +259,3 @@ TEST(Discovery, PlugAndUnplugCyclesLeaveNothingBehindInTheRegistry)
     EXPECT_EQ(registry.referenceEntryCount(), 0u);
     EXPECT_EQ(registry.outstandingReferences(), 0);
 }
-

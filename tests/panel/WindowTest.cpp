@@ -1,8 +1,8 @@
 #include "AButton.h"
 #include "AMatrix.h"
 #include "ARoundButtonSlider.h"
-#include "ATextField.h"
 #include "AStatusLine.h"
+#include "ATextField.h"
 #include "PanelGlobals.h"
 #include "PanelHarness.h"
 

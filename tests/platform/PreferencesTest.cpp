@@ -110,4 +110,3 @@ TEST_F(Preferences, AFileWhereTheFolderBelongsFailsTheSaveAndTheValueWaitsForThe
     EXPECT_TRUE(CFPreferencesAppSynchronize());
     EXPECT_EQ(fileObject().value(kLinkKey).toInt(-1), 0);
 }
-
