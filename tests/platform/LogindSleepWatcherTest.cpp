@@ -1,6 +1,8 @@
 #include "LogindSleepWatcher.h"
 #include "IOKitHID.h"
 #include "NotificationCenter.h"
+#include "SimHID.h"
+#include "ZorvexDevice.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -130,22 +132,10 @@ struct AttachedPanel {
     }
 };
 
-// An interface that takes every report, or refuses them.
-struct AcceptingDevice final : IOHIDDevice {
-    IOReturn answer = kIOReturnSuccess;
-    IOReturn setReport(IOHIDReportType, CFIndex, std::span<const std::uint8_t>) override { return answer; }
-    IOReturn getReport(IOHIDReportType, CFIndex, std::span<std::uint8_t>, CFIndex &length) override
-    {
-        length = 0;
-        return kIOReturnSuccess;
-    }
-    std::optional<QVariant> property(const QString &) const override { return std::nullopt; }
-};
-
-void sendCommand(AcceptingDevice &device)
+// A command to the interface, as the attached panel sends it at will-sleep.
+void sendCommand(sim::SimHIDDevice &device)
 {
-    const std::array<std::uint8_t, 27> command{};
-    ASSERT_EQ(IOHIDDeviceSetReport(&device, kIOHIDReportTypeOutput, 0, command), device.answer);
+    IOHIDDeviceSetReport(&device, kIOHIDReportTypeOutput, 0, zorvex::makeVendorCommand(26, 0));
 }
 
 } // namespace
@@ -153,7 +143,7 @@ void sendCommand(AcceptingDevice &device)
 TEST_F(LogindOnPrivateBus, WhileAttachedADelayLockIsHeldUntilTheFirstCommandAfterWillSleepAndTakenAgainAfterWake)
 {
     LogindSleepWatcher watcher(panelBus());
-    AcceptingDevice device;
+    sim::SimHIDDevice device;
     sendCommand(device);
     EXPECT_TRUE(logind.locks.empty()) << "no lock before anyone waits for the sleep";
 
@@ -169,10 +159,10 @@ TEST_F(LogindOnPrivateBus, WhileAttachedADelayLockIsHeldUntilTheFirstCommandAfte
     EXPECT_FALSE(logind.released(0)) << "a command while awake is not the one the sleep waits for";
 
     watcher.prepareForSleep(true);
-    device.answer = kIOReturnNotResponding;
+    device.setRefuseOutput(true);
     sendCommand(device);
     EXPECT_TRUE(watcher.inhibiting()) << "held until the interface has been told, which a refused command did not";
-    device.answer = kIOReturnSuccess;
+    device.setRefuseOutput(false);
     sendCommand(device);
     EXPECT_FALSE(watcher.inhibiting());
     EXPECT_TRUE(settles([&] { return logind.released(0); }));

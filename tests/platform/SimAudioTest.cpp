@@ -1,5 +1,7 @@
 #include "SimAudio.h"
 #include "CoreAudio.h"
+#include "CountingListener.h"
+#include "PropertyListenerSet.h"
 
 #include <gtest/gtest.h>
 
@@ -90,4 +92,71 @@ TEST_F(SimAudio, RemovalWaitsForADeliveryInProgressAndNoCallArrivesAfterIt)
     EXPECT_NE(AudioDeviceRemovePropertyListener(device, 1, 1, kAudioDevicePropertyVolumeScalar, SlowListener::proc),
               noErr)
         << "nothing left to remove";
+}
+
+// A size larger than the buffer behind it would let the backend write past the caller's
+// storage: it is refused before it reaches the backend, and a size that fits goes through.
+TEST_F(SimAudio, TheCallsRefuseASizeLargerThanTheBuffer)
+{
+    std::array<std::byte, 4> four{};
+    const AudioStreamID stream = audio.streams(device, 0).at(0);
+    audio.clearJournal();
+    UInt32 size = 5;
+    EXPECT_EQ(AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, four), kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioDeviceGetProperty(device, 1, 1, kAudioDevicePropertyVolumeScalar, &size, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioStreamGetProperty(stream, 0, kAudioStreamPropertyDirection, &size, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioDeviceGetProperty(device, 1, 1, kAudioDevicePropertyVolumeScalar, nullptr, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioDeviceSetProperty(device, nullptr, 1, 1, kAudioDevicePropertyVolumeScalar, 5, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_EQ(AudioStreamSetProperty(stream, nullptr, 0, kAudioStreamPropertyPhysicalFormat, 40, four),
+              kAudioHardwareBadPropertySizeError);
+    EXPECT_TRUE(audio.journal().empty());
+
+    size = 4;
+    EXPECT_EQ(AudioHardwareGetProperty(kAudioHardwarePropertyDevices, &size, four), noErr);
+    size = 4;
+    EXPECT_EQ(AudioDeviceGetProperty(device, 1, 1, kAudioDevicePropertyVolumeScalar, &size, four), noErr);
+    size = 4;
+    EXPECT_EQ(AudioStreamGetProperty(stream, 0, kAudioStreamPropertyDirection, &size, four), noErr);
+    EXPECT_EQ(AudioDeviceSetProperty(device, nullptr, 1, 1, kAudioDevicePropertyVolumeScalar, 4, four), noErr);
+    EXPECT_EQ(audio.journal().size(), 4u) << "each call that fits reached the backend";
+}
+
+namespace {
+
+using platform::PropertyChange;
+using platform::PropertyListenerSet;
+
+PropertyListenerSet *gSet = nullptr;
+const PropertyChange kVolume1In{AudioDeviceID{1}, 1, 1, kAudioDevicePropertyVolumeScalar};
+
+// Removes itself and every counting listener of the same change, as a listener may while it runs.
+OSStatus removingListener(AudioDeviceID, UInt32, Boolean, AudioPropertyID, void *data)
+{
+    ++static_cast<Counter *>(data)->calls;
+    gSet->remove(kVolume1In, removingListener);
+    gSet->remove(kVolume1In, countingListener);
+    return noErr;
+}
+
+} // namespace
+
+// A listener may remove itself, and others of the same round, while it runs: without a
+// deadlock, and a listener removed earlier in the round is not called after.
+TEST(PropertyListeners, AListenerRemovedEarlierInTheRoundIsNotCalled)
+{
+    PropertyListenerSet set;
+    gSet = &set;
+    Counter remover, removed;
+    set.add(kVolume1In, removingListener, &remover);
+    set.add(kVolume1In, countingListener, &removed);
+    set.dispatch(kVolume1In);
+    set.dispatch(kVolume1In);
+    EXPECT_EQ(remover.calls, 1);
+    EXPECT_EQ(removed.calls, 0);
+    EXPECT_EQ(set.size(), 0u);
+    gSet = nullptr;
 }

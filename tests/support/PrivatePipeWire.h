@@ -9,22 +9,14 @@
 
 #include "PipeWireClock.h"
 
-#include <QByteArray>
-#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <vector>
-
-extern char **environ;
 
 class PrivatePipeWire {
 public:
@@ -36,40 +28,22 @@ public:
             return;
         const QString config = m_dir.filePath(QStringLiteral("server.conf"));
         QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
+        if (!file.open(QIODevice::WriteOnly) || file.write(kConfig) < 0)
             return;
-        file.write(kConfig);
         file.close();
-
-        std::vector<std::string> env;
-        for (char **e = environ; *e; ++e) {
-            const std::string entry = *e;
-            // The daemon's folder and nothing of the user's session.
-            if (!entry.starts_with("PIPEWIRE_") && !entry.starts_with("XDG_RUNTIME_DIR=")
-                && !entry.starts_with("DBUS_SESSION_BUS_ADDRESS="))
-                env.push_back(entry);
-        }
-        env.push_back("PIPEWIRE_RUNTIME_DIR=" + m_dir.path().toStdString());
-        env.push_back("XDG_RUNTIME_DIR=" + m_dir.path().toStdString());
-        std::vector<char *> envp;
-        for (std::string &entry : env)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::string program = daemon.toStdString();
-        std::string flag = "-c";
-        std::string configPath = config.toStdString();
-        char *argv[] = {program.data(), flag.data(), configPath.data(), nullptr};
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv, envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0) {
-            m_pid = -1;
+        // The daemon's folder and nothing of the user's session.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const QString &name : environment.keys())
+            if (name.startsWith(QLatin1String("PIPEWIRE_")) || name == QLatin1String("DBUS_SESSION_BUS_ADDRESS"))
+                environment.remove(name);
+        environment.insert(QStringLiteral("PIPEWIRE_RUNTIME_DIR"), m_dir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
+        m_daemon.setProcessEnvironment(environment);
+        m_daemon.setStandardOutputFile(QProcess::nullDevice());
+        m_daemon.setStandardErrorFile(QProcess::nullDevice());
+        m_daemon.start(daemon, {QStringLiteral("-c"), config});
+        if (!m_daemon.waitForStarted())
             return;
-        }
         // The daemon is an outside process: it is waited for in real time.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!m_ready && std::chrono::steady_clock::now() < deadline) {
@@ -86,19 +60,15 @@ public:
     PrivatePipeWire &operator=(const PrivatePipeWire &) = delete;
 
     bool installed() const { return m_installed; }
-    bool available() const { return m_pid > 0 && m_ready; }
+    bool available() const { return m_daemon.state() == QProcess::Running && m_ready; }
     // The server's socket, by absolute path: what a client passes as the remote's name.
     std::string socket() const { return m_dir.filePath(QStringLiteral("pipewire-0")).toStdString(); }
     std::string folder() const { return m_dir.path().toStdString(); }
 
     void stop()
     {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
+        m_daemon.terminate();
+        m_daemon.waitForFinished();
     }
 
 private:
@@ -129,7 +99,7 @@ context.objects = [
 ]
 )";
     QTemporaryDir m_dir;
-    pid_t m_pid = -1;
+    QProcess m_daemon;
     bool m_installed = false;
     bool m_ready = false;
 };
