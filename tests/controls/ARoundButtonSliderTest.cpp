@@ -29,12 +29,6 @@ struct LinkedPair {
                              [this](QObject *sender) { senders.push_back(sender->objectName().toStdString()); });
     }
 };
-
-QRect thumbRect(const ARoundButtonSlider &slider)
-{
-    return slider.thumbRectForValue(slider.doubleValue()).toAlignedRect();
-}
-
 } // namespace
 
 // ---- value model ----
@@ -56,29 +50,6 @@ TEST(SliderValue, ClampsToTheBoundsAndReversedBoundsStoreTheLowerBound)
 }
 
 // ---- link ----
-
-TEST(SliderLink, AChangeOnALinkedSliderMovesThePartnerAndAnnouncesItOnce)
-{
-    LinkedPair pair;
-    pair.a->setLinked(true);
-    ASSERT_TRUE(pair.window.show());
-    PaintRecorder paintsA(pair.a), paintsB(pair.b);
-    const QRect oldA = thumbRect(*pair.a), oldB = thumbRect(*pair.b);
-
-    pair.a->setDoubleValue(0.3);
-    flushPaints();
-
-    EXPECT_EQ(pair.a->doubleValue(), 0.3);
-    EXPECT_EQ(pair.b->doubleValue(), 0.3);
-    EXPECT_EQ(pair.senders, Senders{"B"});
-    EXPECT_EQ(paintsA.painted(), QRegion(oldA) + thumbRect(*pair.a));
-    EXPECT_EQ(paintsB.painted(), QRegion(oldB) + thumbRect(*pair.b));
-
-    // The partner takes the value even beyond its own bounds.
-    pair.b->setMaxValue(0.5);
-    pair.a->setDoubleValue(0.8);
-    EXPECT_EQ(pair.b->doubleValue(), 0.8);
-}
 
 TEST(SliderLink, TheLinkSwitchSetsBothFlagsAndCopiesThisValueOnlyWhenTurningOn)
 {
