@@ -100,6 +100,10 @@ TEST(SliderAppearance, SelectedShowsTheFocusPictureAndRegularControlSizeThePickP
     ARoundButtonSlider *slider = window.addSlider("s");
     slider->setSelected(1);
     EXPECT_EQ(slider->buttonImage().toImage().pixelColor(8, 10), QColor(230, 120, 20)) << "the focus picture";
+    QImage mark(16, 20, QImage::Format_ARGB32);
+    mark.fill(Qt::blue);
+    slider->setImage(mark);
+    EXPECT_EQ(slider->buttonImage().toImage().pixelColor(8, 10), QColor(Qt::blue)) << "its own picture on top";
     EXPECT_EQ(slider->thumbSize(), QSizeF(16, 20));
     slider->setControlSize(0);
     const QPixmap pick = imageNamed(QStringLiteral("pick_off"));

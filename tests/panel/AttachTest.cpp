@@ -91,7 +91,10 @@ TEST(Attach, AStoredNumberKeepsTheDevicesSettingsAndAnythingElseRestoresDefaults
         usb.audio->volumeSteps = 0;
         const auto zorvex = h.bus->plug(usb);
         const AudioDeviceID device = h.bus->audioDevice(zorvex);
-        h.audio.externalSetVolume(device, 1, 1, 0.25f);
+        // Each channel at a level of its own: the window must show each as the device keeps it.
+        const std::array<float, 4> own{0.25f, 0.3f, 0.35f, 0.4f};
+        for (std::size_t i = 0; i < 4; ++i)
+            h.audio.externalSetVolume(device, i < 2, static_cast<UInt32>(i % 2 + 1), own[i]);
         h.audio.externalSetMute(device, 0, 0, 1);
         h.settle();
 
@@ -103,7 +106,8 @@ TEST(Attach, AStoredNumberKeepsTheDevicesSettingsAndAnythingElseRestoresDefaults
         EXPECT_EQ(h.audio.mute(device, 0, 0), kept ? 1u : 0u);
         EXPECT_EQ(h.countCalls(AudioOp::StreamSetProperty), kept ? 0u : 2u);
         EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u);
-        EXPECT_EQ(p.fChannelLevel1->doubleValue(), kept ? 0.25 : static_cast<double>(0.59f));
+        for (std::size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(p.fChannelLevel[i]->doubleValue(), static_cast<double>(kept ? own[i] : i < 2 ? 0.59f : 1.0f));
         EXPECT_EQ(p.fChannelMute2->state(), kept ? 1 : 0);
         EXPECT_EQ(p.fChannelLink->state(), flag == 1 ? 1 : 0);
         p.fChannelLevel1->setDoubleValueNotLinked(0.5);

@@ -104,6 +104,7 @@ TEST(CommandLine, EachGoodLineReachesTheDeviceAndEachBadOneWritesNothing)
         {"--get", "--preset", "list"},
         {"--preset", "save"},
         {"--preset", "load", "../elsewhere"},
+        {"--preset", "save", "back\\slash"},
         {"--defaults=1"},
         {"--volume", "1"},
     };

@@ -6,6 +6,7 @@
 #include "PanelGlobals.h"
 #include "PanelHarness.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,7 +38,7 @@ TEST(PanelWindow, ControlsSendTheirActionsThroughTheInterfaceFile)
 
     h.panel->show();
     h.panel->enableControls(0);
-    h.panel->fChannelMute2->click();
+    QTest::keyClick(h.panel->fChannelMute2, Qt::Key_Space); // as a keyboard user presses it
     ASSERT_EQ(h.writes().size(), 1u);
     EXPECT_EQ(h.audio.mute(h.device, 0, 0), 1u) << "the output side muted";
     EXPECT_EQ(h.audio.mute(h.device, 1, 0), 0u);

@@ -205,8 +205,8 @@ TEST_F(LogindOnPrivateBus, DetachingWhileGoingToSleepReleasesAndTheWatchersEndCl
 // Sleep and wake come as logind's signal; a logind that restarts is asked for a new lock.
 TEST_F(LogindOnPrivateBus, SleepAndWakeArePostedAndALogindThatRestartsIsAskedForANewLock)
 {
+    AttachedPanel panel; // attached before the watcher starts
     LogindSleepWatcher watcher(panelBus());
-    AttachedPanel panel;
     ASSERT_TRUE(settles([&] { return watcher.inhibiting(); }));
     say(true);
     ASSERT_TRUE(settles([&] { return panel.names.size() == 1; }));

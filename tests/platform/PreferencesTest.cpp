@@ -77,6 +77,12 @@ TEST_F(Preferences, ValuesKeepTheirKindThroughTheFile)
     EXPECT_EQ(fileObject().value(kLinkKey).toInt(-1), 1);
     EXPECT_FALSE(readInt(QStringLiteral("asBool")).converted);
     EXPECT_EQ(readInt(kLinkKey).value, 1);
+
+    // A value saved once is not written again over what another program stored since.
+    writeFile(R"({"ZorvexLinkKey0": 0})");
+    CFPreferencesSetAppValue(QStringLiteral("other"), QVariant(2));
+    ASSERT_TRUE(CFPreferencesAppSynchronize());
+    EXPECT_EQ(fileObject().value(kLinkKey).toInt(-1), 0);
 }
 
 TEST_F(Preferences, ADamagedFileReadsAsEmptyAndTheNextWriteRepairsIt)

@@ -223,6 +223,13 @@ TEST_F(SideRates, ARunningStreamSpeaksFirstThenTheServerThenNothing)
     EXPECT_EQ(alone.choose(96000), kAudioHardwareNotRunningError);
     proc.write("no-pulse", "");
     EXPECT_EQ(alone.choose(96000), kAudioHardwareIllegalOperationError) << "a server that cannot switch";
+
+    // Without a server the rate is read again only while the kernel counts a substream in use.
+    alone.listen(output);
+    proc.write("card2/pcm0p/info", "subdevices_count: 1\nsubdevices_avail: 1\n");
+    EXPECT_EQ(alone.readAgainIn(), std::nullopt);
+    proc.write("card2/pcm0p/info", "subdevices_count: 1\nsubdevices_avail: 0\n");
+    EXPECT_NE(alone.readAgainIn(), std::nullopt);
 }
 
 TEST_F(SideRates, AChoiceReachesTheServerIsReportedOnceAndIsPutBackWhenTheLastListenerGoes)
