@@ -42,23 +42,6 @@ std::unique_ptr<QVShapedButton> fromInterfaceFile(const QString &alternateName, 
 
 } // namespace
 
-// ---- stem ----
-
-TEST(ShapedButtonStem, IsTheAlternateNameBeforeItsFirstAquaAndOtherwiseTheOldStem)
-{
-    struct Case {
-        const char *name;
-        std::optional<QString> stem;
-    };
-    for (const Case &c : {Case{"muteAqua", QStringLiteral("mute")}, Case{"Aqua", QStringLiteral("")},
-                          Case{"knobAquaBigAqua", QStringLiteral("knob")}, Case{"linkAquaAqua", QStringLiteral("link")},
-                          Case{"muteGraphite", std::nullopt}, Case{"muteaqua", std::nullopt}}) {
-        QVShapedButton button;
-        button.setAlternateImage(solid({4, 4}, Qt::blue), QString::fromLatin1(c.name));
-        EXPECT_EQ(button.imageBaseName(), c.stem) << c.name;
-    }
-}
-
 // ---- tint ----
 
 // Woken as the interface file makes it, a button loads the bundled variant for the accent, or

@@ -177,16 +177,6 @@ TEST(MixerMute, APressMutesItsSideAndAReadBackMovesOnlyTheButton)
     }
 }
 
-TEST(MixerUnbound, CallsReachNoDeviceAndOnlyTheRecordChanges)
-{
-    PanelHarness h(false);
-    h.panel->fChannelLevel1->setDoubleValueNotLinked(0.4);
-    h.panel->setChannelLevel(h.panel->fChannelLevel1);
-    EXPECT_EQ(h.panel->currPreference.m_fLevel[0], 0.4f);
-    for (const AudioCall &c : h.audio.journal())
-        EXPECT_NE(c.status, noErr);
-}
-
 TEST(MixerReadBack, ReadoutTextMatchesTheCLibrarysFormattingEverywhere)
 {
     // Halfway cases, both zeros, large and tiny values, every tenth-step near the device's range,
