@@ -44,6 +44,19 @@ struct ShownPanel : PanelHarness {
     }
 };
 
+// The news a screen reader finds under the status line: the name of its notification while
+// that is shown.
+QString shownNews(AStatusLine *line)
+{
+    QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(line);
+    for (int i = 0; i < bar->childCount(); ++i) {
+        QAccessibleInterface *child = bar->child(i);
+        if (child && child->role() == QAccessible::Notification && !child->state().invisible)
+            return child->text(QAccessible::Name);
+    }
+    return {};
+}
+
 } // namespace
 
 TEST(FaderKeys, EachKeyStepsThroughTheActionAndThePairFollows)
@@ -133,6 +146,8 @@ TEST(FaderAccessibility, ASliderWithANameAndASettableValueThatReachesTheDevice)
     EXPECT_EQ(value->maximumValue().toDouble(), 1.0);
 
     value->setCurrentValue(0.25);
+    // Without a listening screen reader (as under the offscreen platform) a step says nothing.
+    EXPECT_EQ(shownNews(h.panel->fStatusLine) == spokenDecibels(1), QAccessible::isActive());
     EXPECT_EQ(h.panel->fChannelLevel1->doubleValue(), 0.25);
     EXPECT_FLOAT_EQ(h.input(1), 0.25f);
     EXPECT_FLOAT_EQ(h.input(2), 0.25f) << "link holds";
@@ -179,6 +194,11 @@ TEST(DisabledWindow, SaysWhyForEachCause)
         h.settle();
         EXPECT_EQ(h.panel->fStatusLine->message(), connect);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(h.panel->fStatusLine)->role(), QAccessible::StatusBar);
+        h.panel->show();
+        EXPECT_EQ(shownNews(h.panel->fStatusLine), QString()) << "said while no one could see the window";
+        h.panel->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(h.panel.get()));
+        EXPECT_EQ(shownNews(h.panel->fStatusLine), connect) << "said again when the user comes to the window";
     }
     {
         DiscoveryHarness h;
@@ -210,11 +230,15 @@ TEST(DisabledWindow, SaysWhyForEachCause)
     {
         DiscoveryHarness h;
         h.wake();
+        h.panel->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(h.panel.get()));
         const auto zorvex = h.plug();
         ASSERT_TRUE(h.panel->isAttached());
         EXPECT_TRUE(h.panel->fStatusLine->message().isEmpty());
+        EXPECT_EQ(shownNews(h.panel->fStatusLine), QStringLiteral("The Zorvex is connected."));
         h.unplug(zorvex);
         EXPECT_EQ(h.panel->fStatusLine->message(), connect);
+        EXPECT_EQ(shownNews(h.panel->fStatusLine), connect);
         EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
     }
 }
