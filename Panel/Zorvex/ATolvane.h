@@ -88,6 +88,8 @@ public:
     void channel2LevelChanged() { channelLevelChanged(1); }
     void channel3LevelChanged() { channelLevelChanged(2); }
     void channel4LevelChanged() { channelLevelChanged(3); }
+    // Has screen readers speak a fader's new level while the user moves it.
+    void announceLevelOf(const ARoundButtonSlider *slider);
     void appliedChannelMute(int index);
     void channelMuteChanged(int index);
     void channel1MuteChanged() { channelMuteChanged(0); }

@@ -2,6 +2,7 @@
 
 #include "AButton.h"
 #include "AMatrix.h"
+#include "AStatusLine.h"
 #include "Clock.h"
 #include "NotificationCenter.h"
 #include "PanelTables.h"
@@ -178,6 +179,11 @@ void ATolvane::refreshAllProperties()
 void ATolvane::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // Screen readers speak the title and the focused control on activation, not the status
+        // line; and the reason said at start-up may have gone out before anyone listened.
+        if (!m_attached && !m_shownReason.isEmpty() && fStatusLine)
+            fStatusLine->announce(m_shownReason);
         platform::NotificationCenter::defaultCenter().postNotification(NSWindowDidBecomeMainNotification, this);
+    }
 }

@@ -2,10 +2,12 @@
 
 #include "AButton.h"
 #include "ARoundButtonSlider.h"
+#include "AStatusLine.h"
 #include "ATextField.h"
 #include "CoreAudio.h"
 #include "PanelTables.h"
 
+#include <QAccessible>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -120,10 +122,26 @@ void ATolvane::channelLevelChanged(int i)
         if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)]) {
             readout->setStringValue(formatDecibels(decibels));
             // Each fader speaks its own channel's level, which the shared read-out may not show.
-            if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)])
-                slider->setValueText(readout->spokenValue());
+            if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)]) {
+                const QString spoken = readout->spokenValue();
+                if (spoken != slider->valueText()) {
+                    slider->setValueText(spoken);
+                    announceLevelOf(slider);
+                }
+            }
         }
     }
+}
+
+void ATolvane::announceLevelOf(const ARoundButtonSlider *slider)
+{
+    // Orca 43 speaks a focused fader's step as the bare number and cannot speak the changed
+    // value text that Qt 6.4 sends, so the level in dB goes out as news. Only for the fader
+    // under the user's hand: a linked partner or a change made elsewhere to a fader out of
+    // focus would talk over it. Without an assistive technology a drag step pays one call.
+    if (!QAccessible::isActive() || !fStatusLine || !slider->hasFocus() || !isActiveWindow())
+        return;
+    fStatusLine->announce(slider->valueText());
 }
 
 void ATolvane::setChannelMute(QObject *sender)
