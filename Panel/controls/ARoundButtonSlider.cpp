@@ -110,6 +110,10 @@ void ARoundButtonSlider::setValueText(const QString &text)
     if (text == fValueText)
         return;
     fValueText = text;
+    // Without a listener the event would still look up (and first build) the slider's
+    // accessible interface, on every step of a drag.
+    if (!QAccessible::isActive())
+        return;
     // Carried as the description too: a change of it is what Orca speaks for the focused
     // control, and Qt's at-spi bridge exports no value text.
     QAccessibleEvent event(this, QAccessible::DescriptionChanged);
