@@ -121,7 +121,7 @@ void ATolvane::channelLevelChanged(int i)
             readout->setStringValue(formatDecibels(decibels));
             // Each fader speaks its own channel's level, which the shared read-out may not show.
             if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)])
-                slider->setValueText(readout->spokenValue());
+                slider->setValueText(readout->stringValue(), readout->unit());
         }
     }
 }

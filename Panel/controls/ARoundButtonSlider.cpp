@@ -105,14 +105,22 @@ void ARoundButtonSlider::setDoubleValueNotLinked(double value)
     }
 }
 
-void ARoundButtonSlider::setValueText(const QString &text)
+QString ARoundButtonSlider::valueText() const
 {
-    if (text == fValueText)
+    return withUnit(fValueText, fValueUnit);
+}
+
+void ARoundButtonSlider::setValueText(const QString &text, const QString &unit)
+{
+    if (text == fValueText && unit == fValueUnit)
         return;
-    fValueText = text;
     // Without a listener the event would still look up (and first build) the slider's
     // accessible interface, on every step of a drag.
-    if (!QAccessible::isActive())
+    const bool listened = QAccessible::isActive();
+    const QString before = listened ? valueText() : QString();
+    fValueText = text;
+    fValueUnit = unit;
+    if (!listened || valueText() == before)
         return;
     // Carried as the description too: a change of it is what Orca speaks for the focused
     // control, and Qt's at-spi bridge exports no value text.

@@ -53,9 +53,10 @@ public:
     void setSelected(int selected);
     // The value as people read it ("-9.1 dB"), which the slider's owner knows and the slider
     // does not; assistive technologies read it, and hear it on every change. Empty: the share
-    // of the range in percent.
-    QString valueText() const { return fValueText; }
-    void setValueText(const QString &text);
+    // of the range in percent. The figure and its unit are kept apart and joined only when
+    // read, as a drag step sets the text and nobody may read it.
+    QString valueText() const;
+    void setValueText(const QString &text, const QString &unit = QString());
     bool isDragging() const { return fIsDragging; }
     void setIsDragging(bool dragging) { fIsDragging = dragging; }
 
@@ -125,6 +126,7 @@ private:
     mutable QPointer<ARoundButtonSlider> fOtherSlider;
     QString fOtherSliderName;
     QString fValueText;
+    QString fValueUnit;
 
     std::unique_ptr<ARoundButtonSliderCell> fCell;
     bool fTracking = false;

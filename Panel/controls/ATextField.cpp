@@ -45,7 +45,7 @@ void ATextField::setUnit(const QString &unit)
 
 QString ATextField::spokenValue() const
 {
-    return text().isEmpty() || m_unit.isEmpty() ? text() : text() + QLatin1Char(' ') + m_unit;
+    return withUnit(text(), m_unit);
 }
 
 void ATextField::setExplanation(const QString &why)
