@@ -37,6 +37,14 @@ void ATextField::setStringValue(const QString &value)
     announce();
 }
 
+void ATextField::setStringValue(QLatin1String value)
+{
+    if (text() == value)
+        return;
+    setText(QString(value));
+    announce();
+}
+
 void ATextField::setUnit(const QString &unit)
 {
     m_unit = unit;

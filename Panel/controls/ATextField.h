@@ -16,6 +16,7 @@ public:
     void setTextColor(const QColor &color);
     QString stringValue() const { return text(); }
     void setStringValue(const QString &value);
+    void setStringValue(QLatin1String value);
     QString unit() const { return m_unit; }
     void setUnit(const QString &unit);
     // The text with its unit, as assistive technologies read it.
