@@ -249,9 +249,7 @@ void ARoundButtonSlider::setSelected(int selected)
 
 QSizeF ARoundButtonSlider::thumbSize() const
 {
-    if (fButtonImage.isNull())
-        return {0.0, 0.0};
-    return fButtonImage.deviceIndependentSize();
+    return fThumbSize;
 }
 
 double ARoundButtonSlider::valueFraction() const
@@ -280,6 +278,7 @@ QRectF ARoundButtonSlider::thumbRectForValue(double value) const
 void ARoundButtonSlider::makeButtonImage()
 {
     fButtonImage = QPixmap();
+    fThumbSize = {0.0, 0.0};
     const bool regular = fControlSize == 0;
     QString name;
     if (regular)
@@ -318,6 +317,7 @@ void ARoundButtonSlider::makeButtonImage()
     }
     painter.end();
     fButtonImage = composed;
+    fThumbSize = composed.deviceIndependentSize();
 }
 
 void ARoundButtonSlider::buildBackgroundImage()

@@ -116,6 +116,8 @@ private:
     QPixmap fBackgroundImage;
     QColor fBackColor; // invalid: the platform's control background colour
     QPixmap fButtonImage;
+    // fButtonImage's size in points, asked for twice on every value change.
+    QSizeF fThumbSize{0.0, 0.0};
     QString fFocusImageName;
     QString fUnfocusImageName;
     QImage fImage;
