@@ -118,8 +118,11 @@ void ARoundButtonSlider::setValueText(const QString &text, const QString &unit)
     // accessible interface, on every step of a drag.
     const bool listened = QAccessible::isActive();
     const QString before = listened ? valueText() : QString();
-    fValueText = text;
-    fValueUnit = unit;
+    // The unit stays put from step to step: left alone, its string is not touched at all.
+    if (text != fValueText)
+        fValueText = text;
+    if (unit != fValueUnit)
+        fValueUnit = unit;
     if (!listened || valueText() == before)
         return;
     // Carried as the description too: a change of it is what Orca speaks for the focused

@@ -17,7 +17,7 @@ public:
     QString stringValue() const { return text(); }
     void setStringValue(const QString &value);
     void setStringValue(QLatin1String value);
-    QString unit() const { return m_unit; }
+    const QString &unit() const { return m_unit; }
     void setUnit(const QString &unit);
     // The text with its unit, as assistive technologies read it.
     QString spokenValue() const;
