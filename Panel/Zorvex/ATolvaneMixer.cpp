@@ -9,6 +9,7 @@
 
 #include <QAccessible>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -24,19 +25,21 @@ int indexOfSender(const std::array<T *, N> &controls, QObject *sender)
     return it == controls.end() ? -1 : static_cast<int>(it - controls.begin());
 }
 
-} // namespace
+// Room for "%+.1f" of any float: a sign, 39 digits, the point and one decimal.
+using DecibelText = std::array<char, 48>;
 
 // "%+.1f" without printf, which costs more than the rest of a fader step. A float widened to
 // double and multiplied by ten is exact (24 + 4 bits of mantissa), so rounding that product to
 // the nearest integer, ties to even, gives printf's digits; the test compares them at length.
-QString formatDecibels(Float32 decibels)
+// Into the caller's buffer: a read-out that already shows the text needs no string made.
+QLatin1String formatDecibelsInto(Float32 decibels, DecibelText &buffer)
 {
     const double value = static_cast<double>(decibels);
     const double tenths = std::nearbyint(std::fabs(value) * 10.0);
-    char text[48];
+    char *text = buffer.data();
     if (!std::isfinite(value) || tenths >= 1e15) {
-        const int n = std::snprintf(text, sizeof(text), "%+.1f", value);
-        return QString::fromLatin1(text, std::clamp(n, 0, static_cast<int>(sizeof(text)) - 1));
+        const int n = std::snprintf(text, buffer.size(), "%+.1f", value);
+        return QLatin1String(text, std::clamp(n, 0, static_cast<int>(buffer.size()) - 1));
     }
     auto whole = static_cast<std::uint64_t>(tenths);
     const char fraction = static_cast<char>('0' + whole % 10);
@@ -53,7 +56,15 @@ QString formatDecibels(Float32 decibels)
     out = std::copy(first, end, out);
     *out++ = '.';
     *out++ = fraction;
-    return QString::fromLatin1(text, static_cast<qsizetype>(out - text));
+    return QLatin1String(text, static_cast<qsizetype>(out - text));
+}
+
+} // namespace
+
+QString formatDecibels(Float32 decibels)
+{
+    DecibelText buffer;
+    return QString(formatDecibelsInto(decibels, buffer));
 }
 
 namespace {
@@ -120,15 +131,12 @@ void ATolvane::channelLevelChanged(int i)
             == noErr
         && size == sizeof(decibels)) {
         if (ATextField *readout = fChannelDB[static_cast<std::size_t>(i / 2)]) {
-            readout->setStringValue(formatDecibels(decibels));
+            DecibelText buffer;
+            readout->setStringValue(formatDecibelsInto(decibels, buffer));
             // Each fader speaks its own channel's level, which the shared read-out may not show.
-            if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)]) {
-                const QString spoken = readout->spokenValue();
-                if (spoken != slider->valueText()) {
-                    slider->setValueText(spoken);
-                    announceLevelOf(slider);
-                }
-            }
+            if (ARoundButtonSlider *slider = fChannelLevel[static_cast<std::size_t>(i)];
+                slider && slider->setValueText(readout->stringValue(), readout->unit()))
+                announceLevelOf(slider);
         }
     }
 }

@@ -105,15 +105,31 @@ void ARoundButtonSlider::setDoubleValueNotLinked(double value)
     }
 }
 
-void ARoundButtonSlider::setValueText(const QString &text)
+QString ARoundButtonSlider::valueText() const
 {
-    if (text == fValueText)
-        return;
-    fValueText = text;
+    return withUnit(fValueText, fValueUnit);
+}
+
+bool ARoundButtonSlider::setValueText(const QString &text, const QString &unit)
+{
+    if (text == fValueText && unit == fValueUnit)
+        return false;
+    // Without a listener the event would still look up (and first build) the slider's
+    // accessible interface, on every step of a drag.
+    const bool listened = QAccessible::isActive();
+    const QString before = listened ? valueText() : QString();
+    // The unit stays put from step to step: left alone, its string is not touched at all.
+    if (text != fValueText)
+        fValueText = text;
+    if (unit != fValueUnit)
+        fValueUnit = unit;
+    if (!listened || valueText() == before)
+        return true;
     // Carried as the description too: a change of it is what Orca speaks for the focused
     // control, and Qt's at-spi bridge exports no value text.
     QAccessibleEvent event(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&event);
+    return true;
 }
 
 void ARoundButtonSlider::markThumbForRedraw()
@@ -237,9 +253,7 @@ void ARoundButtonSlider::setSelected(int selected)
 
 QSizeF ARoundButtonSlider::thumbSize() const
 {
-    if (fButtonImage.isNull())
-        return {0.0, 0.0};
-    return fButtonImage.deviceIndependentSize();
+    return fThumbSize;
 }
 
 double ARoundButtonSlider::valueFraction() const
@@ -268,6 +282,7 @@ QRectF ARoundButtonSlider::thumbRectForValue(double value) const
 void ARoundButtonSlider::makeButtonImage()
 {
     fButtonImage = QPixmap();
+    fThumbSize = {0.0, 0.0};
     const bool regular = fControlSize == 0;
     QString name;
     if (regular)
@@ -306,6 +321,7 @@ void ARoundButtonSlider::makeButtonImage()
     }
     painter.end();
     fButtonImage = composed;
+    fThumbSize = composed.deviceIndependentSize();
 }
 
 void ARoundButtonSlider::buildBackgroundImage()

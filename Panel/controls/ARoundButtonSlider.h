@@ -53,9 +53,11 @@ public:
     void setSelected(int selected);
     // The value as people read it ("-9.1 dB"), which the slider's owner knows and the slider
     // does not; assistive technologies read it, and hear it on every change. Empty: the share
-    // of the range in percent.
-    QString valueText() const { return fValueText; }
-    void setValueText(const QString &text);
+    // of the range in percent. The figure and its unit are kept apart and joined only when
+    // read, as a drag step sets the text and nobody may read it.
+    QString valueText() const;
+    // Whether the text changed.
+    bool setValueText(const QString &text, const QString &unit = QString());
     bool isDragging() const { return fIsDragging; }
     void setIsDragging(bool dragging) { fIsDragging = dragging; }
 
@@ -115,6 +117,8 @@ private:
     QPixmap fBackgroundImage;
     QColor fBackColor; // invalid: the platform's control background colour
     QPixmap fButtonImage;
+    // fButtonImage's size in points, asked for twice on every value change.
+    QSizeF fThumbSize{0.0, 0.0};
     QString fFocusImageName;
     QString fUnfocusImageName;
     QImage fImage;
@@ -125,6 +129,7 @@ private:
     mutable QPointer<ARoundButtonSlider> fOtherSlider;
     QString fOtherSliderName;
     QString fValueText;
+    QString fValueUnit;
 
     std::unique_ptr<ARoundButtonSliderCell> fCell;
     bool fTracking = false;

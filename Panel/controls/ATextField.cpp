@@ -37,6 +37,14 @@ void ATextField::setStringValue(const QString &value)
     announce();
 }
 
+void ATextField::setStringValue(QLatin1String value)
+{
+    if (text() == value)
+        return;
+    setText(QString(value));
+    announce();
+}
+
 void ATextField::setUnit(const QString &unit)
 {
     m_unit = unit;
@@ -45,7 +53,7 @@ void ATextField::setUnit(const QString &unit)
 
 QString ATextField::spokenValue() const
 {
-    return text().isEmpty() || m_unit.isEmpty() ? text() : text() + QLatin1Char(' ') + m_unit;
+    return withUnit(text(), m_unit);
 }
 
 void ATextField::setExplanation(const QString &why)

@@ -16,7 +16,8 @@ public:
     void setTextColor(const QColor &color);
     QString stringValue() const { return text(); }
     void setStringValue(const QString &value);
-    QString unit() const { return m_unit; }
+    void setStringValue(QLatin1String value);
+    const QString &unit() const { return m_unit; }
     void setUnit(const QString &unit);
     // The text with its unit, as assistive technologies read it.
     QString spokenValue() const;

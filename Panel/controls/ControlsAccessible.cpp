@@ -204,6 +204,11 @@ QAccessibleInterface *controlsFactory(const QString &className, QObject *object)
 
 } // namespace
 
+QString withUnit(const QString &text, const QString &unit)
+{
+    return text.isEmpty() || unit.isEmpty() ? text : text + QLatin1Char(' ') + unit;
+}
+
 void installControlsAccessibility()
 {
     static std::once_flag once;
