@@ -1,6 +1,5 @@
 #include "QVDarkenedImage.h"
 
-#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 

@@ -3,7 +3,6 @@
 #include "ControlsHarness.h"
 #include "QVDarkenedImage.h"
 
-#include <QApplication>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -68,28 +67,6 @@ TEST(ShapedButtonTint, WakingLoadsTheVariantForTheAccentOrDarkensTheNormalPictur
     coded.setAlternateImage(given, QStringLiteral("muteAqua"));
     coded.ensurePolished();
     EXPECT_EQ(coded.alternateImage(), given);
-}
-
-TEST(ShapedButtonTint, TheDesktopAccentChangingAtRunTimeReloadsTheVariant)
-{
-    const QPalette original = QApplication::palette();
-    QApplication::setPalette(withAccent(original, kBlueAccent));
-    QWidget window;
-    auto *button = new QVShapedButton(&window);
-    button->setImageName(QStringLiteral("mute"));
-    button->setAlternateImageName(QStringLiteral("muteAqua"));
-    window.show();
-    const bool exposed = QTest::qWaitForWindowExposed(&window);
-    const QString before = button->alternateImageName();
-
-    QApplication::setPalette(withAccent(original, kGreyAccent));
-    QCoreApplication::processEvents();
-    const QString after = button->alternateImageName();
-    QApplication::setPalette(original);
-
-    ASSERT_TRUE(exposed);
-    EXPECT_EQ(before, QStringLiteral("muteAqua"));
-    EXPECT_EQ(after, QStringLiteral("muteGraphite"));
 }
 
 // ---- look ----

@@ -206,21 +206,6 @@ TEST(Discovery, QuittingDetachesWhenThereIsSomethingToDetach)
     }
 }
 
-TEST(Discovery, DeviceNumberPropertiesReadAsSigned32BitOrStayUntouched)
-{
-    sim::HIDIdentity identity;
-    identity.vendorID.reset();
-    sim::SimHIDDevice device(identity);
-    std::uint32_t value = 77;
-    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("VendorID"), &value);
-    EXPECT_EQ(value, 77u) << "missing";
-    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("Product"), &value);
-    EXPECT_EQ(value, 77u) << "not a number";
-    IOHIDDevice_GetUInt32Property(&device, QStringLiteral("ProductID"), &value);
-    EXPECT_EQ(value, 15364u);
-    IOHIDDevice_GetUInt32Property(nullptr, QStringLiteral("ProductID"), &value);
-}
-
 TEST(Discovery, ADestroyedPanelIsNoLongerCalledForDevicesThatComeOrGo)
 {
     DiscoveryHarness h;

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
-#include <thread>
 
 using sim::AudioCall;
 using sim::AudioOp;

@@ -10,7 +10,6 @@
 #include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 

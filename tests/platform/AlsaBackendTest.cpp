@@ -5,12 +5,9 @@
 #include "LinuxStatus.h"
 
 #include <alsa/asoundlib.h>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
-#include <future>
 #include <gtest/gtest.h>
 #include <limits>
 #include <thread>

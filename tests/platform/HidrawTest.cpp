@@ -1,4 +1,3 @@
-#include "FakeHidrawNode.h"
 #include "HidrawDevice.h"
 #include "IOKit.h"
 #include "Preferences.h"
@@ -8,7 +7,6 @@
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 #include <numeric>
-#include <random>
 
 using namespace linuxbackends;
 
@@ -74,80 +72,6 @@ TEST(HidrawDevice, ANodeThatIsNotHidrawAnswersNoDeviceWithoutReachingHidapiAndBa
         EXPECT_EQ(device.getReport(kIOHIDReportTypeOutput, 0, reply, length), kIOReturnBadArgument);
         EXPECT_EQ(device.getReport(kIOHIDReportTypeInput, 0, std::span<std::uint8_t>(), length), kIOReturnBadArgument);
     }
-}
-
-// ---- the device over hidapi, on a node that answers ----
-
-namespace {
-
-// One vendor command and its read-back, as the panel's command channel makes them.
-struct Exchange {
-    IOReturn written = kIOReturnError;
-    IOReturn read = kIOReturnError;
-    CFIndex length = -1;
-    std::vector<std::uint8_t> reply;
-};
-
-Exchange exchange(IOHIDDeviceRef device, std::size_t offered = 18)
-{
-    Exchange e;
-    e.reply.assign(offered, 0xEE);
-    e.length = static_cast<CFIndex>(offered);
-    e.written = IOHIDDeviceSetReport(device, kIOHIDReportTypeOutput, 0, vendorCommand());
-    if (e.written == kIOReturnSuccess)
-        e.read = IOHIDDeviceGetReport(device, kIOHIDReportTypeInput, 0, e.reply, &e.length);
-    return e;
-}
-
-} // namespace
-
-// Replies of every length and content, some after reports the device sent unasked: the caller
-// gets the reply to its own command, cut to the bytes it offered, and nothing past them.
-TEST(HidReplies, RandomRepliesReachTheCallerWithinItsBuffer)
-{
-    const std::uint32_t seed = 0x5A17;
-    std::mt19937 random(seed);
-    FakeHidrawNode node;
-    HidrawDevice device(node.path(), hidPropertiesFrom(zorvexAttributes()));
-    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-
-    constexpr int kRounds = 5000;
-    for (int round = 0; round < kRounds; ++round) {
-        SCOPED_TRACE(testing::Message() << "seed " << seed << ", round " << round);
-        // As many as the kernel queues, once; then a few now and then.
-        const int stale = round == 0 ? 64 : pick(0, 3) == 0 ? pick(1, 4) : 0;
-        for (int i = 0; i < stale; ++i)
-            node.sendUnasked(FakeHidrawNode::Report(static_cast<std::size_t>(pick(1, 64)), 0x55));
-        const int length = pick(0, 3) == 0 ? 0 : pick(1, 300);
-        FakeHidrawNode::Report nextReply(static_cast<std::size_t>(length));
-        for (std::uint8_t &byte : nextReply)
-            byte = static_cast<std::uint8_t>(pick(0, 255));
-        node.setResponder(
-            [nextReply](const FakeHidrawNode::Report &) { return std::vector<FakeHidrawNode::Report>{nextReply}; });
-        const auto offered = static_cast<std::size_t>(pick(1, 80));
-
-        const Exchange e = exchange(&device, offered);
-        ASSERT_EQ(e.written, kIOReturnSuccess);
-        if (length == 0) {
-            EXPECT_EQ(e.read, kIOReturnNotResponding);
-            EXPECT_EQ(e.length, 0);
-            EXPECT_EQ(e.reply, std::vector<std::uint8_t>(offered, 0xEE));
-            continue;
-        }
-        ASSERT_EQ(e.read, kIOReturnSuccess);
-        const auto filled = std::min<std::size_t>(offered, static_cast<std::size_t>(length));
-        ASSERT_EQ(e.length, static_cast<CFIndex>(filled));
-        EXPECT_TRUE(
-            std::equal(e.reply.begin(), e.reply.begin() + static_cast<std::ptrdiff_t>(filled), nextReply.begin()));
-        EXPECT_TRUE(std::all_of(e.reply.begin() + static_cast<std::ptrdiff_t>(filled), e.reply.end(),
-                                [](std::uint8_t b) { return b == 0xEE; }));
-    }
-    const std::vector<FakeHidrawNode::Report> received = node.received();
-    ASSERT_EQ(received.size(), static_cast<std::size_t>(kRounds));
-    FakeHidrawNode::Report framed{0};
-    const std::vector<std::uint8_t> command = vendorCommand();
-    framed.insert(framed.end(), command.begin(), command.end());
-    EXPECT_EQ(received.front(), framed) << "the report id, then the command unchanged";
 }
 
 // ---- what the monitor publishes, as the panel's discovery sees it ----

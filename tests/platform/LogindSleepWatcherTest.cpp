@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QDeadlineTimer>

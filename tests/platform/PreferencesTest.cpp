@@ -1,16 +1,12 @@
 #include "Preferences.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
