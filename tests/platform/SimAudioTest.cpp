@@ -7,34 +7,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
-#include <tuple>
 
 namespace {
-
-using Key = std::tuple<UInt32, UInt32, Boolean, UInt32>; // device, channel, side, property
-
-// Collects what the notification thread delivers.
-struct Recorder {
-    std::mutex mutex;
-    std::vector<Key> seen;
-    std::vector<std::thread::id> threads;
-
-    static OSStatus proc(AudioDeviceID device, UInt32 channel, Boolean isInput, AudioPropertyID property, void *self)
-    {
-        auto *r = static_cast<Recorder *>(self);
-        std::lock_guard lock(r->mutex);
-        r->seen.emplace_back(toUInt32(device), channel, isInput, toUInt32(property));
-        r->threads.push_back(std::this_thread::get_id());
-        return noErr;
-    }
-    std::vector<Key> take()
-    {
-        std::lock_guard lock(mutex);
-        return std::exchange(seen, {});
-    }
-};
 
 // Stays inside the call for a while so that a removal can meet a delivery in progress.
 struct SlowListener {
@@ -58,12 +33,6 @@ struct SimAudio : ::testing::Test {
 
     void SetUp() override { SetAudioHardwareBackend(&audio); }
     void TearDown() override { SetAudioHardwareBackend(nullptr); }
-
-    OSStatus setFormat(Boolean isInput, const AudioStreamBasicDescription &format)
-    {
-        return AudioStreamSetProperty(audio.streams(device, isInput).at(0), nullptr, 0,
-                                      kAudioStreamPropertyPhysicalFormat, sizeof(format), bytesOf(format));
-    }
 };
 
 } // namespace
