@@ -52,6 +52,12 @@ void QVShapedButton::setImageName(const QString &name)
     setImage(bitmapNamed(name), name);
 }
 
+void QVShapedButton::setTitleRect(const QRectF &rect)
+{
+    fTitleRect = rect;
+    update();
+}
+
 void QVShapedButton::setAlternateImage(const QImage &image, const QString &name)
 {
     installAlternateImage(image, name);
@@ -140,18 +146,31 @@ const QImage &QVShapedButton::paintedPicture(bool alternate, bool darkened) cons
     QColor highlight = palette().color(QPalette::Active, QPalette::Light);
     highlight.setAlphaF(0.5f);
     const qreal ratio = devicePixelRatioF();
+    const QString title = fTitleRect.isEmpty() ? QString() : text();
+    // A disabled key fades its label with its picture, so the colour does not follow the state.
+    const QRgb titleColour
+        = palette().color(QPalette::Active, useAlternate ? QPalette::HighlightedText : QPalette::ButtonText).rgba();
     PaintedPicture &p = fPainted;
     if (p.source == source.cacheKey() && p.name == name && p.ratio == ratio && p.darkened == darkened
-        && p.highlight == highlight.rgba())
+        && p.highlight == highlight.rgba() && p.title == title && p.font == font() && p.titleColour == titleColour)
         return p.picture;
     QImage picture = pictureForScreen(source, name);
+    if (!title.isEmpty() && !picture.isNull()) {
+        // Written before any darkening, so a pressed key darkens its label as it did when the
+        // word was part of the picture.
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setFont(font());
+        painter.setPen(QColor::fromRgba(titleColour));
+        painter.drawText(fTitleRect, Qt::AlignCenter, title);
+    }
     if (darkened && !picture.isNull()) {
         const qreal density = picture.devicePixelRatio();
         // Pixel for pixel, so a double-density picture keeps its density.
         picture = darkenedImageWithColor(picture, QSizeF(picture.size()), highlight);
         picture.setDevicePixelRatio(density);
     }
-    p = {source.cacheKey(), name, ratio, darkened, highlight.rgba(), picture};
+    p = {source.cacheKey(), name, ratio, darkened, highlight.rgba(), title, font(), titleColour, picture};
     return p.picture;
 }
 

@@ -2,20 +2,27 @@
 
 #include "AButton.h"
 
+#include <QFont>
 #include <QImage>
+#include <QRectF>
 #include <QString>
 #include <optional>
 
-// An image-only button. It draws nothing but one of its pictures, takes clicks only where
-// the pixel of its normal picture is at least half opaque (clicks elsewhere reach whatever
-// lies behind it), and its alternate picture, the look while pressed or on, follows the
-// desktop's accent: stem + "Aqua" for a coloured accent, stem + "Graphite" for a grey one.
+// An image-only button. It draws nothing but one of its pictures (with its text written over
+// it where the interface file leaves room for a label), takes clicks only where the pixel of
+// its normal picture is at least half opaque (clicks elsewhere reach whatever lies behind it),
+// and its alternate picture, the look while pressed or on, follows the desktop's accent:
+// stem + "Aqua" for a coloured accent, stem + "Graphite" for a grey one.
 class QVShapedButton : public AButton {
     Q_OBJECT
     // The window's interface file names the pictures; the alternate one in the form
     // stem + "Aqua".
     Q_PROPERTY(QString imageName READ imageName WRITE setImageName)
     Q_PROPERTY(QString alternateImageName READ alternateImageName WRITE setAlternateImageName)
+    // Where the button's text is written over its pictures, so that the label follows the
+    // translation: in the style's font, ButtonText on the normal picture and HighlightedText on
+    // the alternate one. Empty: the pictures stand alone.
+    Q_PROPERTY(QRectF titleRect READ titleRect WRITE setTitleRect)
 
 public:
     explicit QVShapedButton(QWidget *parent = nullptr);
@@ -34,6 +41,9 @@ public:
     // As the interface file gives it: when the button is first polished the stem is derived
     // and the picture for the current accent loaded at once.
     void setAlternateImageName(const QString &name);
+
+    QRectF titleRect() const { return fTitleRect; }
+    void setTitleRect(const QRectF &rect);
 
     void awakeFromNib();
     void updateImageBaseName();
@@ -81,6 +91,7 @@ private:
     // The normal picture as 8-bit RGBA, read by the hit test.
     QImage fHitBitmap;
     std::optional<QString> imageBaseName_;
+    QRectF fTitleRect;
     bool fAwaitsAwake = false;
 
     struct PaintedPicture {
@@ -89,6 +100,9 @@ private:
         qreal ratio = 0;
         bool darkened = false;
         QRgb highlight = 0;
+        QString title;
+        QFont font;
+        QRgb titleColour = 0;
         QImage picture;
     };
     mutable PaintedPicture fPainted;

@@ -225,14 +225,16 @@ TEST(DisabledWindow, SaysWhyForEachCause)
         EXPECT_TRUE(attaches ? message.isEmpty() : message.contains(QLatin1String(c.says))) << message.toStdString();
         EXPECT_EQ(h.panel->isAttached(), attaches);
         EXPECT_EQ(QAccessible::queryAccessibleInterface(h.panel->fStatusLine)->role(), QAccessible::StatusBar);
-        if (attaches)
+        if (attaches) {
             EXPECT_EQ(shownNews(h.panel->fStatusLine), QStringLiteral("The Zorvex is connected."));
+        }
         if (zorvex) {
             h.unplug(*zorvex);
             EXPECT_EQ(h.panel->fStatusLine->message(), connect);
             EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
-            if (attaches)
+            if (attaches) {
                 EXPECT_EQ(shownNews(h.panel->fStatusLine), connect);
+            }
         }
     }
 }

@@ -61,8 +61,9 @@ Painter faderCap(QColor line)
     };
 }
 
-// The mute key: a pill whose ends leave transparent corners, labelled, lit when on.
-Painter muteKey(QColor body, QColor glow, QColor label)
+// The mute key: a pill whose ends leave transparent corners, lit when on. The room right of
+// the lamp is left plain: the button writes its own label there, in the reader's language.
+Painter muteKey(QColor body, QColor glow)
 {
     return [=](QPainter &p, QSizeF size) {
         const QRectF pill = QRectF(QPointF(0, 0), size).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -82,13 +83,6 @@ Painter muteKey(QColor body, QColor glow, QColor label)
         p.setPen(QPen(QColor(0, 0, 0, 160), 1.0));
         p.setBrush(light);
         p.drawEllipse(lamp, 4.0, 4.0);
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(10);
-        font.setBold(true);
-        font.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
-        p.setFont(font);
-        p.setPen(label);
-        p.drawText(pill.adjusted(radius * 1.6, 0, -4, 0), Qt::AlignCenter, QStringLiteral("MUTE"));
     };
 }
 
@@ -162,9 +156,9 @@ int main(int argc, char **argv)
     bool ok = true;
     ok &= save(dir, QStringLiteral("pick_off"), {28, 18}, faderCap(idleGrip));
     ok &= save(dir, QStringLiteral("pick_on"), {28, 18}, faderCap(focusGrip));
-    ok &= save(dir, QStringLiteral("mute"), {72, 24}, muteKey(keyBody, unlit, QColor(0xa8, 0xad, 0xb5)));
-    ok &= save(dir, QStringLiteral("muteAqua"), {72, 24}, muteKey(keyBody, aqua, QColor(0xf2, 0xf4, 0xf7)));
-    ok &= save(dir, QStringLiteral("muteGraphite"), {72, 24}, muteKey(keyBody, graphite, QColor(0xf2, 0xf4, 0xf7)));
+    ok &= save(dir, QStringLiteral("mute"), {72, 24}, muteKey(keyBody, unlit));
+    ok &= save(dir, QStringLiteral("muteAqua"), {72, 24}, muteKey(keyBody, aqua));
+    ok &= save(dir, QStringLiteral("muteGraphite"), {72, 24}, muteKey(keyBody, graphite));
     ok &= save(dir, QStringLiteral("link"), {32, 32}, linkKey(keyBody, QColor(0x8a, 0x8f, 0x97)));
     ok &= save(dir, QStringLiteral("linkAqua"), {32, 32}, linkKey(keyBody, aqua));
     ok &= save(dir, QStringLiteral("linkGraphite"), {32, 32}, linkKey(keyBody, graphite));
