@@ -116,6 +116,8 @@ TEST(CommandLine, EachGoodLineReachesTheDeviceAndEachBadOneWritesNothing)
         EXPECT_FALSE(reply.err.isEmpty());
         EXPECT_EQ(h.deviceWrites(), 0u);
     }
+    EXPECT_TRUE(parseCommandLine({"--help"}).help && parseCommandLine({"-h"}).error.isEmpty())
+        << "help is no usage error";
 }
 
 TEST(CommandLine, ARunningPanelCarriesTheCommandOutThroughItsSocketAndItsWindowFollows)

@@ -228,7 +228,7 @@ TEST(SampleRateMatrix, IsOneTabStopWhoseArrowKeysChooseAndReturnPresses)
     }
     QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(cellWithTag(m, 1));
     EXPECT_EQ(cell->role(), QAccessible::RadioButton);
-    EXPECT_FALSE(cell->state().checked);
+    EXPECT_TRUE(cell->state().checkable && !cell->state().checked);
 
     cellWithTag(m, 1)->setFocus();
     QTest::keyClick(cellWithTag(m, 1), Qt::Key_Return);
