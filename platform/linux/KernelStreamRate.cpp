@@ -16,38 +16,6 @@ namespace {
 // A kernel file is a few hundred bytes; anything past this is not one of them.
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
 
-// Only a regular file is read: a FIFO or a device in a kernel file's place would block or
-// never end. A file longer than any kernel file is no answer at all, not its first part.
-std::optional<std::string> readSmallFile(const std::filesystem::path &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return std::nullopt;
-    std::optional<std::string> result;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        std::string text(kMaxFileBytes + 1, '\0');
-        std::size_t filled = 0;
-        bool failed = false;
-        while (filled < text.size()) {
-            const ssize_t got = ::read(fd, text.data() + filled, text.size() - filled);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                failed = true;
-            if (got <= 0)
-                break;
-            filled += static_cast<std::size_t>(got);
-        }
-        if (!failed && filled <= kMaxFileBytes) {
-            text.resize(filled);
-            result = std::move(text);
-        }
-    }
-    ::close(fd);
-    return result;
-}
-
 std::string_view trimmed(std::string_view s)
 {
     const auto first = s.find_first_not_of(" \t\r");
@@ -101,6 +69,38 @@ std::optional<unsigned> substreamNumber(const std::string &name)
 }
 
 } // namespace
+
+// Only a regular file is read: a FIFO or a device in a kernel file's place would block or
+// never end. A file longer than any kernel file is no answer at all, not its first part.
+std::optional<std::string> readSmallFile(const std::filesystem::path &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<std::string> result;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        std::string text(kMaxFileBytes + 1, '\0');
+        std::size_t filled = 0;
+        bool failed = false;
+        while (filled < text.size()) {
+            const ssize_t got = ::read(fd, text.data() + filled, text.size() - filled);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                failed = true;
+            if (got <= 0)
+                break;
+            filled += static_cast<std::size_t>(got);
+        }
+        if (!failed && filled <= kMaxFileBytes) {
+            text.resize(filled);
+            result = std::move(text);
+        }
+    }
+    ::close(fd);
+    return result;
+}
 
 std::optional<UInt32> rateFromHwParams(std::string_view text)
 {

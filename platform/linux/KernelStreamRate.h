@@ -11,12 +11,17 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace linuxbackends {
 
 // Where the kernel publishes its sound cards; tests point the backend at a copy.
 inline constexpr const char *kProcAsound = "/proc/asound";
+
+// A kernel file's whole text, or nothing when it cannot be read: missing, not a regular file,
+// longer than any kernel file, or failing with an error (as a card's files do once it goes).
+std::optional<std::string> readSmallFile(const std::filesystem::path &path);
 
 // The rate in one substream's hw_params text ("rate: 44100 (44100/1)"), or nothing for a
 // closed substream ("closed") and for text without a usable rate.

@@ -237,9 +237,12 @@ bool RateWatch::anySubstreamOpen() const
 {
     for (const auto &[key, entry] : m_sides) {
         const PcmSide &side = entry.side;
-        std::ifstream in(m_sources.procRoot / ("card" + std::to_string(side.card))
-                         / ("pcm" + std::to_string(side.pcmDevice) + (side.isInput ? "c" : "p")) / "info");
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Read without streams: libstdc++ throws from a read error (EIO from a card that has just
+        // gone) whatever the stream's exception mask says.
+        const std::string text
+            = readSmallFile(m_sources.procRoot / ("card" + std::to_string(side.card))
+                            / ("pcm" + std::to_string(side.pcmDevice) + (side.isInput ? "c" : "p")) / "info")
+                  .value_or(std::string());
         const std::optional<long> count = infoNumber(text, "subdevices_count:");
         const std::optional<long> available = infoNumber(text, "subdevices_avail:");
         // Without the kernel's word, the side is read as open: polled rather than missed.

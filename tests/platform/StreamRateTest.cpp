@@ -230,6 +230,10 @@ TEST_F(SideRates, ARunningStreamSpeaksFirstThenTheServerThenNothing)
     EXPECT_EQ(alone.readAgainIn(), std::nullopt);
     proc.write("card2/pcm0p/info", "subdevices_count: 1\nsubdevices_avail: 0\n");
     EXPECT_NE(alone.readAgainIn(), std::nullopt);
+    // A file that fails to read (a folder here, a card that has just gone on the kernel): polled.
+    std::filesystem::remove(proc.root() / "card2/pcm0p/info");
+    std::filesystem::create_directory(proc.root() / "card2/pcm0p/info");
+    EXPECT_NE(alone.readAgainIn(), std::nullopt);
 }
 
 TEST_F(SideRates, AChoiceReachesTheServerIsReportedOnceAndIsPutBackWhenTheLastListenerGoes)

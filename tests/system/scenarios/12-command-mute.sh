@@ -16,3 +16,4 @@ check_within 30 'picture /tmp/now.xwd && ! cmp -s /tmp/before.xwd /tmp/now.xwd' 
 in_host "$PANEL_BIN" --mute input=toggle > /dev/null 2>&1
 check_within 30 '[ "$(mixer_value gadget_mixer "PCM Playback Switch")" = on ]' "a second toggle unmutes the device's input"
 check_within 30 'picture /tmp/now.xwd && cmp -s /tmp/before.xwd /tmp/now.xwd' "and the window is back as it was"
+cmp -s /tmp/before.xwd /tmp/now.xwd || { cp /tmp/before.xwd /out/12-before.xwd; cp /tmp/now.xwd /out/12-after.xwd; log "the two pictures are in the results folder"; }
