@@ -37,12 +37,11 @@ void ATextField::setStringValue(const QString &value)
     announce();
 }
 
+// Compared before a string is made: a drag step's figure mostly equals the one shown.
 void ATextField::setStringValue(QLatin1String value)
 {
-    if (text() == value)
-        return;
-    setText(QString(value));
-    announce();
+    if (text() != value)
+        setStringValue(QString(value));
 }
 
 void ATextField::setUnit(const QString &unit)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
