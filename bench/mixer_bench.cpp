@@ -1,6 +1,7 @@
 // One step of a fader drag on a linked pair, against the simulator's own set-and-read pair.
 // A linked step makes six device calls: write, level read and decibel read for the moved
-// channel, then the same for its partner.
+// channel, then the same for its partner. Those six calls made bare, with no panel between
+// them, show how much of the step is the device's and how much the panel's.
 
 #include "ARoundButtonSlider.h"
 #include "BenchSupport.h"
@@ -49,11 +50,34 @@ void BM_SimSetGetPair(benchmark::State &state)
     s.audio.waitForNotifications();
 }
 
+void BM_SixBareCalls(benchmark::State &state)
+{
+    bench::SimBinding s;
+    std::int64_t i = 0;
+    for (auto _ : state) {
+        const Float32 value = static_cast<Float32>(alternate(i++));
+        for (UInt32 channel = 1; channel <= 2; ++channel) {
+            AudioDeviceSetProperty(s.device, nullptr, channel, 1, kAudioDevicePropertyVolumeScalar, sizeof(value),
+                                   bytesOf(value));
+            for (AudioPropertyID property : {kAudioDevicePropertyVolumeScalar, kAudioDevicePropertyVolumeDecibels}) {
+                Float32 read = 0;
+                UInt32 size = sizeof(read);
+                AudioDeviceGetProperty(s.device, channel, 1, property, &size, bytesOf(read));
+                benchmark::DoNotOptimize(read);
+            }
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("journal off");
+    s.audio.waitForNotifications();
+}
+
 } // namespace
 
 // CPU time of every thread: the simulator's notification thread works for both.
 BENCHMARK(BM_DragStepLinkedPair)->MeasureProcessCPUTime();
 BENCHMARK(BM_SimSetGetPair)->MeasureProcessCPUTime();
+BENCHMARK(BM_SixBareCalls)->MeasureProcessCPUTime();
 
 int main(int argc, char **argv)
 {
@@ -69,5 +93,11 @@ int main(int argc, char **argv)
                     "%.2f us, so the drag step costs %.2fx the pair (budget: at most 3x; journal off, no "
                     "latency)\n",
                     drag->cpuNanosecondsPerIteration / 1e3, floor->cpuNanosecondsPerIteration / 1e3, ratio);
+        if (const bench::Figures *bare = bench::find(figures, "BM_SixBareCalls"))
+            std::printf("summary: mixer: the six device calls of a linked step, made bare with no panel between "
+                        "them, take %.2f us of CPU, %.2fx the pair, so the panel's part of the step is %.2f us\n",
+                        bare->cpuNanosecondsPerIteration / 1e3,
+                        bare->cpuNanosecondsPerIteration / floor->cpuNanosecondsPerIteration,
+                        (drag->cpuNanosecondsPerIteration - bare->cpuNanosecondsPerIteration) / 1e3);
     });
 }

@@ -16,6 +16,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -183,7 +184,8 @@ private:
     Float32 storedVolume(const Device &device, Float32 scalar) const;
     static std::vector<Notification> volumeChanges(const Device &device, Side &side, Boolean isInput, UInt32 channel,
                                                    Float32 stored);
-    void queueNotification(const Notification &n);
+    void queueNotification(const Notification &n) { queueNotifications({&n, 1}); }
+    void queueNotifications(std::span<const Notification> changes);
     void notificationLoop();
 
     mutable std::mutex m_stateMutex;

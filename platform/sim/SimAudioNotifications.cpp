@@ -61,8 +61,7 @@ void SimAudioSystem::externalSetVolume(AudioDeviceID id, Boolean isInput, UInt32
         const Device &device = *findDevice(id);
         changes = volumeChanges(device, *side, isInput, channel, storedVolume(device, scalar));
     }
-    for (const Notification &n : changes)
-        queueNotification(n);
+    queueNotifications(changes);
 }
 
 // Stores the level; the decibels are notified only when they moved too, as at the curve's
@@ -102,14 +101,20 @@ void SimAudioSystem::notify(AudioDeviceID device, UInt32 channel, Boolean isInpu
     queueNotification({device, channel, isInput, property});
 }
 
-void SimAudioSystem::queueNotification(const Notification &n)
+// The thread sleeps only on an empty queue, so only the first change of a batch need wake it.
+void SimAudioSystem::queueNotifications(std::span<const Notification> changes)
 {
+    if (changes.empty())
+        return;
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_queueMutex);
-        m_queue.push_back(n);
-        ++m_queued;
+        wasEmpty = m_queue.empty();
+        m_queue.insert(m_queue.end(), changes.begin(), changes.end());
+        m_queued += changes.size();
     }
-    m_queueChanged.notify_all();
+    if (wasEmpty)
+        m_queueChanged.notify_all();
 }
 
 void SimAudioSystem::waitForNotifications()
@@ -119,21 +124,25 @@ void SimAudioSystem::waitForNotifications()
     m_queueChanged.wait(lock, [&] { return m_delivered >= target || m_stopping; });
 }
 
+// Takes the whole queue at once: each round costs one lock and one wake of the waiters,
+// however many changes a burst of writes left.
 void SimAudioSystem::notificationLoop()
 {
     std::unique_lock lock(m_queueMutex);
     m_notifierId = std::this_thread::get_id();
     m_queueChanged.notify_all();
+    std::deque<Notification> batch;
     for (;;) {
         m_queueChanged.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
         if (m_stopping)
             return;
-        const Notification n = m_queue.front();
-        m_queue.pop_front();
+        batch.swap(m_queue);
         lock.unlock();
-        m_listeners.dispatch(n);
+        for (const Notification &n : batch)
+            m_listeners.dispatch(n);
         lock.lock();
-        ++m_delivered;
+        m_delivered += batch.size();
+        batch.clear();
         m_queueChanged.notify_all();
     }
 }
