@@ -147,7 +147,12 @@ public:
     // as the card comes, or after one second without it. It holds the service meanwhile.
     void waitForSoundCard(io_service_t service, std::int32_t productID);
     void resumePendingAttach();
-    // Drops a waiting attach, releasing its service; nothing when none waits.
+    // After that second the service is kept, so that a card that comes later still attaches
+    // while the HID device stays. Takes over the reference.
+    void keepForLateSoundCard(io_service_t service, std::int32_t productID);
+    void attachWithLateSoundCard();
+    // Drops a waiting attach, and a service kept for a late card, releasing them; nothing when
+    // none waits.
     void cancelPendingAttach();
     bool attachPending() const { return m_pendingService != 0; }
     // The interface's HID device was found but could not be opened.
@@ -213,6 +218,8 @@ private:
     io_service_t m_pendingService = 0;
     std::int32_t m_pendingProductID = 0;
     std::unique_ptr<platform::ClockTimer> m_soundCardTimer;
+    io_service_t m_lateCardService = 0;
+    std::int32_t m_lateCardProductID = 0;
 
     // Runs the read-backs that other threads have queued, in arrival order.
     Q_INVOKABLE void drainReadBacks();

@@ -52,7 +52,12 @@ void attachService(ATolvane *panel, io_service_t held, std::int32_t heldProductI
     if (detach)
         PanelServiceInterest(panel, held, kIOMessageServiceIsTerminated, nullptr);
     plugIn->Release();
-    IOObjectRelease(held);
+    // A slow driver can bring the card after the wait: the HID device that is still here then
+    // attaches with it, rather than leaving a whole interface disabled until a replug.
+    if (!soundCardThere && panel->reportedInterface())
+        panel->keepForLateSoundCard(held, heldProductID);
+    else
+        IOObjectRelease(held);
 }
 
 OSStatus PanelAudioHardwareListener(AudioPropertyID, void *clientData)
@@ -161,11 +166,33 @@ void ATolvane::resumePendingAttach()
         explainState();
 }
 
+void ATolvane::keepForLateSoundCard(io_service_t service, std::int32_t productID)
+{
+    if (m_lateCardService)
+        IOObjectRelease(m_lateCardService);
+    m_lateCardService = service;
+    m_lateCardProductID = productID;
+}
+
+void ATolvane::attachWithLateSoundCard()
+{
+    if (!m_lateCardService || !reportedInterface())
+        return;
+    const io_service_t held = std::exchange(m_lateCardService, 0);
+    // The failed attach let go of the command channel's handle; the HID device is still the same.
+    setHIDInterface(reportedInterface());
+    attachService(this, held, m_lateCardProductID, true);
+    if (!isAttached())
+        explainState();
+}
+
 void ATolvane::cancelPendingAttach()
 {
     m_soundCardTimer.reset();
     if (m_pendingService)
         IOObjectRelease(std::exchange(m_pendingService, 0));
+    if (m_lateCardService)
+        IOObjectRelease(std::exchange(m_lateCardService, 0));
 }
 
 void ATolvane::applicationWillTerminate()

@@ -72,6 +72,8 @@ void ATolvane::recheckSoundCard()
         return;
     if (m_soundCardSeen && m_pendingService)
         resumePendingAttach();
+    else if (m_soundCardSeen && m_lateCardService)
+        attachWithLateSoundCard();
     else
         explainState();
 }

@@ -46,7 +46,8 @@ TEST(Discovery, StartUpWithTheInterfaceConnected)
 
 // Attached as soon as both the HID device and the sound card are there, whichever comes first;
 // a sound card that does not come is waited for one second on the panel's clock, not in a pause
-// that would freeze the window. Unplugging during the wait ends it.
+// that would freeze the window, and one that comes after that second still attaches. Unplugging
+// during the wait ends it, and an unplug leaves no service held.
 TEST(Discovery, AttachesOnceHIDDeviceAndSoundCardAreBothThere)
 {
     using namespace std::chrono_literals;
@@ -57,12 +58,14 @@ TEST(Discovery, AttachesOnceHIDDeviceAndSoundCardAreBothThere)
         bool unplugInstead;
         bool attached;
         std::chrono::microseconds waited;
+        bool cardLate = false; // comes after the wait
     };
     const Case cases[] = {
         {"card, then HID device", true, std::nullopt, false, true, 0us},
         {"HID device, card 300 ms later", false, 300ms, false, true, 300ms},
         {"HID device, card never", false, std::nullopt, false, false, 1s},
         {"HID device, unplugged during the wait", false, std::nullopt, true, false, 300ms},
+        {"HID device, card 3 s later", false, std::nullopt, false, false, 1s, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,6 +103,19 @@ TEST(Discovery, AttachesOnceHIDDeviceAndSoundCardAreBothThere)
         for (const std::uint32_t pause : h.clock.pauses())
             paused += std::chrono::microseconds(pause);
         EXPECT_EQ(h.clock.elapsed() - paused, c.waited) << "the wait ended when the card came, or after one second";
+        if (c.cardLate) {
+            h.clock.advance(2s);
+            h.audio.addDevice();
+            h.deliver();
+            EXPECT_TRUE(h.panel->isAttached());
+            EXPECT_EQ(h.bus->hid(zorvex)->registerWrites().size(), 1u) << "the command went out on the HID device";
+            EXPECT_TRUE(h.panel->fStatusLine->message().isEmpty());
+        }
+        if (!c.unplugInstead) {
+            h.bus->unplug(zorvex);
+            h.deliver();
+        }
+        EXPECT_FALSE(h.panel->isAttached());
         EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0);
     }
 }
