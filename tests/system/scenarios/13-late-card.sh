@@ -3,9 +3,7 @@
 # when the card comes, with one command, and no replug.
 ensure_attached
 unplug
-check_within 60 disabled "disabled after the unplug"
 modprobe -r snd-usb-audio || log "snd-usb-audio stays loaded"
-check '! grep -q "^snd_usb_audio " /proc/modules' "the sound driver is gone"
 before=$(hid_commands)
 said_before=$(grep -c "HID device is here, but not its sound card" "$PANEL_LOG")
 usbip_plug plug 0 || log "plug failed"
@@ -18,10 +16,8 @@ check '[ "$(grep -c "HID device is here, but not its sound card" "$PANEL_LOG")" 
 loaded_at=$(t)
 modprobe snd-usb-audio || log "modprobe snd-usb-audio failed"
 check_within 60 card_present "the card came once its driver loaded"
-udevadm settle --timeout=60
 check_within 60 attached "the panel attached by itself"
 figure "driver loaded to attached: $(elapsed "$loaded_at") s"
 check_within 30 '[ "$(hid_commands)" -gt "$before" ]' "a command went out"
 wait_for 2 false
 check '[ "$(hid_commands)" = $((before + 1)) ]' "exactly one command ($(( $(hid_commands) - before )))"
-check alive "the panel lives"
