@@ -230,6 +230,7 @@ TEST(DisabledWindow, SaysWhyForEachCause)
         }
         if (zorvex) {
             h.unplug(*zorvex);
+            EXPECT_EQ(platform::IORegistry::instance().outstandingReferences(), 0) << "a service kept after it left";
             EXPECT_EQ(h.panel->fStatusLine->message(), connect);
             EXPECT_EQ(h.panel->windowTitle(), QStringLiteral("Zorvex Disabled"));
             if (attaches) {
