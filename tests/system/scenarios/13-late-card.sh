@@ -3,7 +3,12 @@
 # when the card comes, with one command, and no replug.
 ensure_attached
 unplug
-modprobe -r snd-usb-audio || log "snd-usb-audio stays loaded"
+# The driver stays in use until the last program lets go of the card that left.
+wait_for 20 'modprobe -r snd-usb-audio 2> /dev/null' || log "snd-usb-audio stays loaded"
+# The test alone loads the driver: where the guest kernel's modules are on the host, udevd would.
+drivers_rules=/host/run/udev/rules.d/80-drivers.rules
+mv "$drivers_rules" /tmp/80-drivers.rules && : > "$drivers_rules"
+udevadm control --reload
 before=$(hid_commands)
 said_before=$(grep -c "HID device is here, but not its sound card" "$PANEL_LOG")
 usbip_plug plug 0 || log "plug failed"
@@ -21,3 +26,5 @@ figure "driver loaded to attached: $(elapsed "$loaded_at") s"
 check_within 30 '[ "$(hid_commands)" -gt "$before" ]' "a command went out"
 wait_for 2 false
 check '[ "$(hid_commands)" = $((before + 1)) ]' "exactly one command ($(( $(hid_commands) - before )))"
+mv /tmp/80-drivers.rules "$drivers_rules"
+udevadm control --reload
