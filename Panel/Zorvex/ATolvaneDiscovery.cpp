@@ -22,6 +22,7 @@ const QString kManufacturer = QString::fromLatin1(zorvex::kManufacturer);
 constexpr std::uint32_t kSoundCardWaitMicroseconds = 1000000;
 
 // The attach proper, once the sound card is there or the wait for it is over. Owns `held`.
+// Every way it fails ends in the window's explanation, so its callers need not give one.
 // Without the card the panel is not asked to attach: its own wait for the audio devices would
 // only freeze the window two seconds more for a card that has had its second.
 void attachService(ATolvane *panel, io_service_t held, std::int32_t heldProductID, bool soundCardThere)
@@ -160,10 +161,6 @@ void ATolvane::resumePendingAttach()
     const io_service_t held = std::exchange(m_pendingService, 0);
     m_soundCardTimer.reset();
     attachService(this, held, m_pendingProductID, soundCardPresent());
-    // The attach reports its success itself; a failure is explained here, as the HID
-    // manager's report does after an attach that did not wait.
-    if (!isAttached())
-        explainState();
 }
 
 void ATolvane::keepForLateSoundCard(io_service_t service, std::int32_t productID)
@@ -182,8 +179,6 @@ void ATolvane::attachWithLateSoundCard()
     // The failed attach let go of the command channel's handle; the HID device is still the same.
     setHIDInterface(reportedInterface());
     attachService(this, held, m_lateCardProductID, true);
-    if (!isAttached())
-        explainState();
 }
 
 void ATolvane::cancelPendingAttach()
